@@ -1,0 +1,155 @@
+#include "source/value.hpp"
+
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace tessim {
+namespace {
+
+// year: 16 bits (signed), month 4, day 5, hour 5, minute 6, second 6, microsecond 20.
+constexpr int kMicroBits = 20, kSecondBits = 6, kMinuteBits = 6, kHourBits = 5, kDayBits = 5,
+              kMonthBits = 4;
+
+std::int64_t pack(const CivilTime& t) {
+    std::uint64_t v = static_cast<std::uint16_t>(static_cast<std::int16_t>(t.year));
+    v = (v << kMonthBits) | static_cast<unsigned>(t.month);
+    v = (v << kDayBits) | static_cast<unsigned>(t.day);
+    v = (v << kHourBits) | static_cast<unsigned>(t.hour);
+    v = (v << kMinuteBits) | static_cast<unsigned>(t.minute);
+    v = (v << kSecondBits) | static_cast<unsigned>(t.second);
+    v = (v << kMicroBits) | static_cast<unsigned>(t.microsecond);
+    return static_cast<std::int64_t>(v);
+}
+
+CivilTime unpack(std::int64_t packed) {
+    auto v = static_cast<std::uint64_t>(packed);
+    auto take = [&v](int bits) {
+        int field = static_cast<int>(v & ((1u << bits) - 1));
+        v >>= bits;
+        return field;
+    };
+    CivilTime t;
+    t.microsecond = take(kMicroBits);
+    t.second = take(kSecondBits);
+    t.minute = take(kMinuteBits);
+    t.hour = take(kHourBits);
+    t.day = take(kDayBits);
+    t.month = take(kMonthBits);
+    t.year = static_cast<std::int16_t>(static_cast<std::uint16_t>(v & 0xffff));
+    return t;
+}
+
+void check_civil(const CivilTime& t) {
+    bool ok = t.year >= std::numeric_limits<std::int16_t>::min() &&
+              t.year <= std::numeric_limits<std::int16_t>::max() && t.month >= 0 &&
+              t.month <= 12 && t.day >= 0 && t.day <= 31 && t.hour >= 0 && t.hour <= 23 &&
+              t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 60 &&
+              t.microsecond >= 0 && t.microsecond <= 999999;
+    if (!ok) throw std::out_of_range("data/hora fora do intervalo representável");
+}
+
+constexpr std::size_t kBlockSize = 1 << 20;
+
+}  // namespace
+
+Value Value::of_integer(std::int64_t v) {
+    Value r;
+    r.kind = Kind::integer;
+    r.u.integer = v;
+    return r;
+}
+
+Value Value::of_double(double v) {
+    Value r;
+    r.kind = Kind::floating;
+    r.u.floating = v;
+    return r;
+}
+
+static Value bytes_value(Kind kind, std::string_view bytes) {
+    if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
+        throw std::length_error("texto maior que 4 GiB");
+    Value r;
+    r.kind = kind;
+    r.size = static_cast<std::uint32_t>(bytes.size());
+    r.u.chars = bytes.data();
+    return r;
+}
+
+Value Value::of_text(std::string_view bytes) { return bytes_value(Kind::text, bytes); }
+Value Value::of_decimal(std::string_view digits) { return bytes_value(Kind::decimal, digits); }
+
+Value Value::of_date(int year, int month, int day) {
+    Value r = of_datetime(CivilTime{year, month, day, 0, 0, 0, 0});
+    r.kind = Kind::date;
+    return r;
+}
+
+Value Value::of_datetime(const CivilTime& t) {
+    check_civil(t);
+    Value r;
+    r.kind = Kind::datetime;
+    r.u.packed_time = pack(t);
+    return r;
+}
+
+std::string_view Value::text() const {
+    if (kind != Kind::text && kind != Kind::decimal) return {};
+    return {u.chars, size};
+}
+
+CivilTime Value::time() const {
+    if (kind != Kind::date && kind != Kind::datetime)
+        throw std::logic_error(std::string("valor do tipo ") + kind_name(kind) +
+                               " não é data nem data/hora");
+    return unpack(u.packed_time);
+}
+
+bool operator==(const Value& a, const Value& b) {
+    if (a.kind != b.kind) return false;
+    switch (a.kind) {
+        case Kind::null: return true;
+        case Kind::integer: return a.u.integer == b.u.integer;
+        case Kind::floating: return a.u.floating == b.u.floating;
+        case Kind::text:
+        case Kind::decimal: return a.text() == b.text();
+        case Kind::date:
+        case Kind::datetime: return a.u.packed_time == b.u.packed_time;
+    }
+    return false;
+}
+
+const char* kind_name(Kind k) {
+    switch (k) {
+        case Kind::null: return "null";
+        case Kind::integer: return "integer";
+        case Kind::decimal: return "decimal";
+        case Kind::floating: return "floating";
+        case Kind::text: return "text";
+        case Kind::date: return "date";
+        case Kind::datetime: return "datetime";
+    }
+    return "?";
+}
+
+std::string_view TextStore::keep(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    if (bytes.size() > left_) reserve(bytes.size());
+    char* at = cursor_;
+    std::memcpy(at, bytes.data(), bytes.size());
+    cursor_ += bytes.size();
+    left_ -= bytes.size();
+    return {at, bytes.size()};
+}
+
+void TextStore::reserve(std::size_t bytes) {
+    if (bytes <= left_) return;
+    std::size_t size = bytes > kBlockSize ? bytes : kBlockSize;
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    cursor_ = blocks_.back().get();
+    left_ = size;
+    held_ += size;
+}
+
+}  // namespace tessim

@@ -1,0 +1,87 @@
+#pragma once
+// The value model: one column value as the MySQL client delivers it, in 16 bytes.
+//
+// Texts and exact decimals are views: their bytes live in a TextStore that must outlive
+// every Value pointing into it. Keeping values this small (and the bytes in a few large
+// blocks) is what lets a run hold a million raw records and their entries at once.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessim {
+
+enum class Kind : std::uint8_t { null, integer, decimal, floating, text, date, datetime };
+
+// Calendar fields of a DATE or DATETIME, without any time zone. A date has the time
+// fields at zero.
+struct CivilTime {
+    int year = 1970;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int microsecond = 0;
+    bool operator==(const CivilTime&) const = default;
+};
+
+struct Value {
+    Kind kind = Kind::null;
+    std::uint32_t size = 0;  // byte length of a text or of decimal digits
+    union {
+        std::int64_t integer;
+        double floating;
+        const char* chars;
+        std::int64_t packed_time;
+    } u{.integer = 0};
+
+    static Value null() { return {}; }
+    static Value of_integer(std::int64_t v);
+    static Value of_double(double v);
+    // The view must stay valid as long as the value: pass bytes kept by a TextStore.
+    static Value of_text(std::string_view bytes);
+    // Exact decimal as its decimal text ("-12.50", "0.00", "1E+3" is not accepted here).
+    static Value of_decimal(std::string_view digits);
+    static Value of_date(int year, int month, int day);
+    static Value of_datetime(const CivilTime& t);
+
+    bool is_null() const { return kind == Kind::null; }
+    // The bytes of a text or the digits of a decimal; empty for every other kind.
+    std::string_view text() const;
+    // Calendar fields of a date or date-time; throws std::logic_error for other kinds.
+    CivilTime time() const;
+};
+static_assert(sizeof(Value) == 16);
+
+// Byte-for-byte equality of kind and content (texts compared by bytes, doubles by ==).
+bool operator==(const Value& a, const Value& b);
+
+const char* kind_name(Kind k);
+
+// Append-only byte arena. Views handed out stay valid for the life of the store, also
+// after the store itself has been moved.
+class TextStore {
+public:
+    TextStore() = default;
+    TextStore(TextStore&&) noexcept = default;
+    TextStore& operator=(TextStore&&) noexcept = default;
+    TextStore(const TextStore&) = delete;
+    TextStore& operator=(const TextStore&) = delete;
+
+    std::string_view keep(std::string_view bytes);
+    // Reserves room for about `bytes` more bytes in one block, so that a known total
+    // (for instance a whole result set) costs one allocation.
+    void reserve(std::size_t bytes);
+    std::size_t bytes_held() const { return held_; }
+
+private:
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* cursor_ = nullptr;
+    std::size_t left_ = 0;
+    std::size_t held_ = 0;
+};
+
+}  // namespace tessim
