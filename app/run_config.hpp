@@ -14,14 +14,14 @@ inline constexpr int RUNTIME_LIMIT = 900;
 // A field that a layout may leave unset, which differs from the empty text: reading an
 // unset field throws UnsetField naming it.
 class ConfigField {
-public:
+  public:
     explicit constexpr ConfigField(const char* name) : name_(name) {}
     const std::string& get() const;
     bool is_set() const { return value_.has_value(); }
     void set(std::string value) { value_ = std::move(value); }
     const char* name() const { return name_; }
 
-private:
+  private:
     const char* name_;
     std::optional<std::string> value_;
 };

@@ -18,7 +18,11 @@ void write_line(std::FILE* stream, std::string_view text) {
 
 }  // namespace
 
-void print_line(std::string_view text) { write_line(stdout, text); }
-void print_error_line(std::string_view text) { write_line(stderr, text); }
+void print_line(std::string_view text) {
+    write_line(stdout, text);
+}
+void print_error_line(std::string_view text) {
+    write_line(stderr, text);
+}
 
 }  // namespace tavmolibrary::process_library

@@ -1,0 +1,21 @@
+#pragma once
+// The command line: the program name, then one argument (the mode) or nine. Argument bytes
+// are kept exactly as the operating system hands them over; nothing is trimmed, decoded,
+// validated or defaulted here.
+
+#include <optional>
+#include <string_view>
+
+#include "app/run_config.hpp"
+
+namespace tessim {
+
+// The one line written for a refused command line.
+inline constexpr std::string_view CRITICAL_ERROR_LINE =
+    "Erro crítico -- Contactar Brantevika em: suporte@brantevika.com.br ou +55 (11) 4003-2671";
+
+// The Run configuration for a count of 2 (mode only; every other field stays unset) or 10
+// (all nine fields), counting the program name; nullopt for any other count.
+std::optional<RunConfig> read_command_line(int argc, const char* const* argv);
+
+}  // namespace tessim

@@ -1,0 +1,25 @@
+#pragma once
+// The program's entry: facilities, command line, the limited dispatch and the exit status.
+//
+// Exit statuses: 1 for a refused command line (after the critical-error line) and for every
+// failure that nothing else handles (after one diagnostic line on standard error); EndRun{n}
+// gives n; an expired run-time limit writes the limiter's message and gives 0; a run that
+// cannot flush standard output at its end gives 2.
+
+#include <string>
+
+#include "app/modes.hpp"
+#include "app/run_config.hpp"
+
+namespace tessim {
+
+struct EntrySettings {
+    int runtime_limit = RUNTIME_LIMIT;
+    void (*dispatch)(const std::string& mode) = dispatch_mode;
+};
+
+// The whole run; returns the exit status, except after an expired limit, where it ends the
+// process itself (the dispatch thread is still running then).
+int run_entry(int argc, char** argv, const EntrySettings& settings = {});
+
+}  // namespace tessim

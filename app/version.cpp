@@ -1,0 +1,34 @@
+#include "app/version.hpp"
+
+#include "app/run_config.hpp"
+#include "process/console.hpp"
+#include "process/end_run.hpp"
+#include "process/launch.hpp"
+
+namespace tessim {
+
+namespace process = tavmolibrary::process_library;
+
+std::string version_line(std::string_view program_name) {
+    std::string line;
+    line.reserve(program_name.size() + 2 + VERSION.size());
+    for (std::size_t i = 0; i < program_name.size(); ++i) {
+        if (program_name.compare(i, 2, "./") == 0) {
+            line.push_back(' ');
+            ++i;
+        } else {
+            line.push_back(program_name[i]);
+        }
+    }
+    line.append("  ").append(VERSION);
+    return line;
+}
+
+void get_version() {
+    const auto& command_line = process::arguments();
+    process::print_line(RIGHTS_NOTICE);
+    process::print_line(version_line(command_line.empty() ? "" : command_line.front()));
+    throw process::EndRun{0};
+}
+
+}  // namespace tessim

@@ -1,0 +1,20 @@
+#pragma once
+// The version report of the mode "version".
+
+#include <string>
+#include <string_view>
+
+namespace tessim {
+
+inline constexpr std::string_view RIGHTS_NOTICE =
+    "Copyright (c) 2024 Brantevika Tecnologia. Todos os direitos reservados.";
+
+// The program name with every "./" (left to right, non-overlapping) replaced by one space,
+// two spaces, then VERSION.
+std::string version_line(std::string_view program_name);
+
+// Writes the rights notice and the version line for the program name as invoked, then ends
+// the run with status 0 (throws EndRun{0}); it never returns.
+[[noreturn]] void get_version();
+
+}  // namespace tessim
