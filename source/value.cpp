@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace tessim {
 namespace {
@@ -131,6 +132,25 @@ const char* kind_name(Kind k) {
         case Kind::datetime: return "datetime";
     }
     return "?";
+}
+
+TextStore::TextStore(TextStore&& other) noexcept
+    : blocks_(std::move(other.blocks_)),
+      cursor_(std::exchange(other.cursor_, nullptr)),
+      left_(std::exchange(other.left_, 0)),
+      held_(std::exchange(other.held_, 0)) {
+    other.blocks_.clear();
+}
+
+TextStore& TextStore::operator=(TextStore&& other) noexcept {
+    if (this != &other) {
+        blocks_ = std::move(other.blocks_);
+        other.blocks_.clear();
+        cursor_ = std::exchange(other.cursor_, nullptr);
+        left_ = std::exchange(other.left_, 0);
+        held_ = std::exchange(other.held_, 0);
+    }
+    return *this;
 }
 
 std::string_view TextStore::keep(std::string_view bytes) {

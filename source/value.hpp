@@ -66,8 +66,10 @@ const char* kind_name(Kind k);
 class TextStore {
 public:
     TextStore() = default;
-    TextStore(TextStore&&) noexcept = default;
-    TextStore& operator=(TextStore&&) noexcept = default;
+    // A moved-from store must not keep writing into the block it handed over: the moves
+    // leave it empty (and usable) rather than with a cursor into someone else's memory.
+    TextStore(TextStore&& other) noexcept;
+    TextStore& operator=(TextStore&& other) noexcept;
     TextStore(const TextStore&) = delete;
     TextStore& operator=(const TextStore&) = delete;
 

@@ -1,0 +1,146 @@
+#include "source/mysql_source.hpp"
+
+#include <charconv>
+#include <system_error>
+
+#include "app/run_config.hpp"
+#include "source/customer_statement.hpp"
+#include "source/sql_values.hpp"
+
+namespace tessim {
+namespace {
+
+std::string where(const ConnectionSettings& s) {
+    return "usuário '" + s.user + "' em " + s.host + ":" + s.port + ", banco '" + s.database +
+           "'";
+}
+
+[[noreturn]] void query_failed(MYSQL* conn, const char* what) {
+    throw QueryError(mysql_errno(conn), std::string(what) + " (erro " +
+                                            std::to_string(mysql_errno(conn)) +
+                                            "): " + mysql_error(conn));
+}
+
+struct Column {
+    ColumnKind kind;
+    std::string_view name;
+};
+
+std::vector<Column> columns_of(MYSQL_RES* res) {
+    std::vector<Column> cols;
+    unsigned n = mysql_num_fields(res);
+    MYSQL_FIELD* fields = mysql_fetch_fields(res);
+    cols.reserve(n);
+    for (unsigned i = 0; i < n; ++i)
+        cols.push_back({column_kind(fields[i]), {fields[i].name, fields[i].name_length}});
+    return cols;
+}
+
+// Walks every stored row once to add up the bytes that will be copied, so that the whole
+// result costs one allocation in the TextStore; then rewinds.
+std::size_t text_bytes(MYSQL_RES* res, const std::vector<Column>& cols) {
+    std::size_t total = 0;
+    mysql_data_seek(res, 0);
+    while (MYSQL_ROW row = mysql_fetch_row(res)) {
+        unsigned long* lengths = mysql_fetch_lengths(res);
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            if (row[i] && keeps_bytes(cols[i].kind)) total += lengths[i];
+    }
+    mysql_data_seek(res, 0);
+    return total;
+}
+
+// Calls `sink(i, value)` for every column of every row, `begin_row()` before each row.
+template <typename BeginRow, typename Sink>
+void read_rows(MYSQL* conn, MYSQL_RES* res, const std::vector<Column>& cols, TextStore& texts,
+               BeginRow begin_row, Sink sink) {
+    texts.reserve(text_bytes(res, cols));
+    while (MYSQL_ROW row = mysql_fetch_row(res)) {
+        unsigned long* lengths = mysql_fetch_lengths(res);
+        begin_row();
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            sink(i, column_value(cols[i].kind, row[i], lengths[i], texts, cols[i].name));
+    }
+    if (mysql_errno(conn) != 0) query_failed(conn, "falha ao ler o resultado");
+}
+
+}  // namespace
+
+ConnectionSettings connection_settings_from_run_config() {
+    const RunConfig& c = run_config();
+    return {c.db_host.get(), c.db_port.get(), c.db_user.get(), c.db_password.get(),
+            c.database.get()};
+}
+
+unsigned parse_port(std::string_view text) {
+    unsigned port = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
+    bool digits_only = !text.empty() && text.find_first_not_of("0123456789") == text.npos;
+    if (!digits_only || ec != std::errc() || end != text.data() + text.size() || port == 0 ||
+        port > 65535)
+        throw ConnectionError(0, "porta do MySQL inválida: '" + std::string(text) +
+                                     "' (esperado um número de 1 a 65535)");
+    return port;
+}
+
+MysqlConnection conectar(const ConnectionSettings& settings) {
+    unsigned port = parse_port(settings.port);
+    MysqlConnection conn(mysql_init(nullptr));
+    if (!conn) throw ConnectionError(0, "sem memória para a conexão MySQL");
+    mysql_optionsv(conn.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    // The handshake can only name a character set's default collation; the session
+    // collation is fixed right after login, before any statement of ours.
+    mysql_optionsv(conn.get(), MYSQL_INIT_COMMAND, "SET NAMES utf8mb4 COLLATE utf8mb4_general_ci");
+    // "localhost" would otherwise mean the Unix socket and silently ignore the port.
+    unsigned protocol = MYSQL_PROTOCOL_TCP;
+    mysql_optionsv(conn.get(), MYSQL_OPT_PROTOCOL, &protocol);
+    if (!mysql_real_connect(conn.get(), settings.host.c_str(), settings.user.c_str(),
+                            settings.password.c_str(), settings.database.c_str(), port, nullptr,
+                            0)) {
+        throw ConnectionError(mysql_errno(conn.get()),
+                              "falha ao conectar ao MySQL (" + where(settings) + ", erro " +
+                                  std::to_string(mysql_errno(conn.get())) +
+                                  "): " + mysql_error(conn.get()));
+    }
+    return conn;
+}
+
+MysqlResult run_query(MYSQL* conn, std::string_view sql) {
+    if (mysql_real_query(conn, sql.data(), sql.size()) != 0)
+        query_failed(conn, "o servidor recusou a consulta");
+    MysqlResult res(mysql_store_result(conn));
+    if (!res) {
+        if (mysql_errno(conn) != 0) query_failed(conn, "falha ao receber o resultado");
+        throw QueryError(0, "a consulta não devolveu linhas");
+    }
+    return res;
+}
+
+QueryTable fetch_table(MYSQL* conn, std::string_view sql) {
+    MysqlResult res = run_query(conn, sql);
+    std::vector<Column> cols = columns_of(res.get());
+    QueryTable table;
+    for (const Column& c : cols) table.columns.emplace_back(c.name);
+    table.rows.reserve(mysql_num_rows(res.get()));
+    read_rows(
+        conn, res.get(), cols, table.texts,
+        [&] { table.rows.emplace_back().reserve(cols.size()); },
+        [&](std::size_t, Value v) { table.rows.back().push_back(v); });
+    return table;
+}
+
+CustomerRows obterDadosCliente(MYSQL* conn) {
+    MysqlResult res = run_query(conn, kCustomerStatement);
+    std::vector<Column> cols = columns_of(res.get());
+    if (cols.size() != kCampos)
+        throw QueryError(0, "a consulta de clientes devolveu " + std::to_string(cols.size()) +
+                                " colunas, esperadas " + std::to_string(kCampos));
+    CustomerRows rows;
+    rows.records.reserve(mysql_num_rows(res.get()));
+    read_rows(
+        conn, res.get(), cols, rows.texts, [&] { rows.records.emplace_back(); },
+        [&](std::size_t i, Value v) { rows.records.back()[i] = v; });
+    return rows;
+}
+
+}  // namespace tessim

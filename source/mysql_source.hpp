@@ -1,0 +1,64 @@
+#pragma once
+// The MySQL side of the customer source: one connection, one plain text-protocol query,
+// the whole result stored at once and copied into Values.
+
+#include <mysql.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "source/customer_record.hpp"
+#include "source/source_error.hpp"
+#include "source/value.hpp"
+
+namespace tessim {
+
+struct MysqlCloser {
+    void operator()(MYSQL* conn) const noexcept { mysql_close(conn); }
+};
+using MysqlConnection = std::unique_ptr<MYSQL, MysqlCloser>;
+
+struct ResultFreer {
+    void operator()(MYSQL_RES* res) const noexcept { mysql_free_result(res); }
+};
+using MysqlResult = std::unique_ptr<MYSQL_RES, ResultFreer>;
+
+// The connection fields of the run configuration, as texts.
+struct ConnectionSettings {
+    std::string host;
+    std::string port;
+    std::string user;
+    std::string password;
+    std::string database;
+};
+
+// From the installed run configuration (db_host ... database).
+ConnectionSettings connection_settings_from_run_config();
+
+// A TCP port 1-65535 written in decimal digits only; anything else throws ConnectionError
+// (port 0 would silently mean "the default port" to the client library).
+unsigned parse_port(std::string_view text);
+
+// Opens the connection with character set utf8mb4 and collation utf8mb4_general_ci, over
+// TCP to host:port. Throws ConnectionError with the server's error number and text.
+MysqlConnection conectar(const ConnectionSettings& settings);
+
+// Sends `sql` as one text-protocol statement and stores the whole result. Throws
+// QueryError when the server rejects it or the connection breaks.
+MysqlResult run_query(MYSQL* conn, std::string_view sql);
+
+// Any result as Values, for tools and tests; the customer fetch does not go through it.
+struct QueryTable {
+    TextStore texts;
+    std::vector<std::string> columns;
+    std::vector<std::vector<Value>> rows;
+};
+QueryTable fetch_table(MYSQL* conn, std::string_view sql);
+
+// Every contract as a raw customer record, in the server's row order. The result is freed
+// before returning; the connection stays open for the caller to close.
+CustomerRows obterDadosCliente(MYSQL* conn);
+
+}  // namespace tessim

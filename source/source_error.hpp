@@ -1,0 +1,41 @@
+#pragma once
+// Failures of the customer source. Each carries the MySQL error number when the server or
+// the client library gave one (0 when the failure is our own, e.g. a value out of range).
+// Messages never include the password: they are built from host, port, user and database
+// only, plus the client library's own text, which does not echo it either.
+
+#include <stdexcept>
+#include <string>
+
+namespace tessim {
+
+class SourceError : public std::runtime_error {
+public:
+    SourceError(unsigned code, const std::string& message)
+        : std::runtime_error(message), code_(code) {}
+    unsigned code() const { return code_; }
+
+private:
+    unsigned code_;
+};
+
+// Opening the connection failed: refused, unknown host, bad login, missing database.
+class ConnectionError : public SourceError {
+public:
+    using SourceError::SourceError;
+};
+
+// The server rejected the statement, or the connection broke while running or fetching it.
+class QueryError : public SourceError {
+public:
+    using SourceError::SourceError;
+};
+
+// A column value that has no faithful place in the value model (an unsigned BIGINT above
+// the signed range, a malformed number): better to stop than to deliver a wrong value.
+class ValueError : public SourceError {
+public:
+    using SourceError::SourceError;
+};
+
+}  // namespace tessim
