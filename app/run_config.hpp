@@ -12,7 +12,7 @@ inline constexpr std::string_view VERSION = "1.0.8";
 inline constexpr int RUNTIME_LIMIT = 900;
 
 // A field that a layout may leave unset, which differs from the empty text: reading an
-// unset field throws UnsetField naming it.
+// unset field throws std::logic_error naming it.
 class ConfigField {
   public:
     explicit constexpr ConfigField(const char* name) : name_(name) {}
