@@ -1,0 +1,92 @@
+#pragma once
+// The values a row can carry, one per column. Each kind has its own wrapper type so that
+// nothing is encoded by an accident of C++ conversions: a bool, a 64-bit unsigned integer or
+// a bare char pointer does not compile as a column value.
+
+#include <concepts>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "ingress/names.hpp"
+#include "ingress/timestamp.hpp"
+
+namespace ingress {
+
+// The column is left out of the line, so QuestDB stores its null for that row.
+struct Null {
+    bool operator==(const Null&) const = default;
+};
+
+// A text value (QuestDB STRING/VARCHAR/SYMBOL column). Validated as UTF-8 when the row is
+// added, so that the error can name the column. The bytes must outlive the row() call.
+struct Text {
+    explicit constexpr Text(std::string_view b) noexcept : bytes(b) {}
+    explicit Text(std::string&&) = delete;  // would dangle
+    std::string_view bytes;
+};
+
+// An exact decimal given as its digits, e.g. "-12.50": optional sign, digits, optional
+// '.' followed by digits. Sent as the nearest double (the target columns are DOUBLE).
+struct Decimal {
+    explicit constexpr Decimal(std::string_view d) noexcept : digits(d) {}
+    explicit Decimal(std::string&&) = delete;
+    std::string_view digits;
+};
+
+// Calendar fields of a wall-clock time in the process's local time zone, converted with
+// mktime (tm_isdst = -1) and sent as a timestamp in microseconds.
+struct LocalDateTime {
+    int year = 1970;
+    int month = 1;
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int microsecond = 0;
+};
+
+class ColumnValue {
+  public:
+    using Variant = std::variant<Null, std::int64_t, double, Decimal, Text, LocalDateTime,
+                                 TimestampMicros, TimestampNanos>;
+
+    ColumnValue() noexcept : v_(Null{}) {}
+    ColumnValue(Null) noexcept : v_(Null{}) {}
+    template <std::signed_integral T>
+    ColumnValue(T v) noexcept : v_(static_cast<std::int64_t>(v)) {}
+    template <std::unsigned_integral T>
+    requires(!std::same_as<T, bool> && sizeof(T) < sizeof(std::int64_t)) ColumnValue(T v)
+    noexcept : v_(static_cast<std::int64_t>(v)) {}
+    // A 64-bit unsigned value may not fit the signed 64-bit LONG column.
+    template <std::unsigned_integral T>
+    requires(sizeof(T) >= sizeof(std::int64_t)) ColumnValue(T)
+    = delete;
+    ColumnValue(bool) = delete;
+    ColumnValue(double v) noexcept : v_(v) {}
+    ColumnValue(float v) noexcept : v_(static_cast<double>(v)) {}
+    ColumnValue(long double) = delete;
+    // Texts must be wrapped in Text{...} (or Decimal{...}): say which one is meant.
+    ColumnValue(const char*) = delete;
+    ColumnValue(std::string_view) = delete;
+    ColumnValue(const std::string&) = delete;
+    ColumnValue(Text v) noexcept : v_(v) {}
+    ColumnValue(Decimal v) noexcept : v_(v) {}
+    ColumnValue(LocalDateTime v) noexcept : v_(v) {}
+    ColumnValue(TimestampMicros v) noexcept : v_(v) {}
+    ColumnValue(TimestampNanos v) noexcept : v_(v) {}
+
+    const Variant& get() const noexcept { return v_; }
+    bool is_null() const noexcept { return std::holds_alternative<Null>(v_); }
+
+  private:
+    Variant v_;
+};
+
+using Column = std::pair<ColumnName, ColumnValue>;
+using Columns = std::vector<Column>;
+
+}  // namespace ingress

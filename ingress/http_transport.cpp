@@ -1,0 +1,186 @@
+#include "ingress/http_transport.hpp"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "ingress/errors.hpp"
+#include "ingress/names.hpp"
+
+namespace ingress {
+namespace {
+
+constexpr long connect_timeout_ms = 10000;
+constexpr std::size_t max_reply_bytes = 64 * 1024;
+
+struct CurlGlobal {
+    CurlGlobal() {
+        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+            throw IngressError(ErrorCode::socket_error, "curl_global_init failed");
+        }
+    }
+};
+
+void ensure_curl_global() {
+    static CurlGlobal once;  // thread-safe, runs on first use
+    (void)once;
+}
+
+struct Reply {
+    long status = 0;
+    std::string body;
+};
+
+size_t collect(char* data, size_t size, size_t count, void* user) {
+    auto* reply = static_cast<Reply*>(user);
+    const size_t n = size * count;
+    const size_t room = max_reply_bytes - std::min(max_reply_bytes, reply->body.size());
+    reply->body.append(data, std::min(n, room));
+    return n;
+}
+
+bool transient_status(long status) {
+    switch (status) {
+        case 500:
+        case 502:
+        case 503:
+        case 504:
+        case 507:
+        case 509:
+        case 523:
+        case 524:
+        case 529:
+        case 599:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool transient_curl(CURLcode code) {
+    switch (code) {
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// QuestDB explains a refused write in a JSON body: {"code", "message", "line", "errorId"}.
+std::string describe_reply(const Reply& reply) {
+    std::string out = "HTTP " + std::to_string(reply.status);
+    const auto json = nlohmann::json::parse(reply.body, nullptr, false);
+    if (json.is_object() && json.contains("message") && json["message"].is_string()) {
+        out += ": " + json["message"].get<std::string>();
+        if (json.contains("line") && json["line"].is_number_integer()) {
+            out += " [line " + std::to_string(json["line"].get<long long>()) + "]";
+        }
+        if (json.contains("errorId") && json["errorId"].is_string()) {
+            out += " [errorId " + json["errorId"].get<std::string>() + "]";
+        }
+    } else if (!reply.body.empty()) {
+        std::string text = reply.body.substr(0, 512);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        out += ": " + printable(text);
+    }
+    return out;
+}
+
+}  // namespace
+
+struct HttpTransport::Curl {
+    CURL* handle = nullptr;
+    curl_slist* headers = nullptr;
+    ~Curl() {
+        curl_slist_free_all(headers);
+        if (handle != nullptr) curl_easy_cleanup(handle);
+    }
+};
+
+HttpTransport::HttpTransport(const SenderConf& conf)
+    : curl_(std::make_unique<Curl>()), conf_(conf) {
+    ensure_curl_global();
+    curl_->handle = curl_easy_init();
+    if (curl_->handle == nullptr) {
+        throw IngressError(ErrorCode::socket_error, "curl_easy_init failed");
+    }
+    const std::string host = conf.host;
+    url_ = "http://" + host + ":" + std::to_string(conf.port) + "/write?precision=n";
+    // curl would add "Expect: 100-continue" to large bodies and wait a second for it.
+    curl_->headers = curl_slist_append(curl_->headers, "Expect:");
+    curl_->headers = curl_slist_append(curl_->headers, "Content-Type: text/plain; charset=utf-8");
+    if (curl_->headers == nullptr) throw IngressError(ErrorCode::socket_error, "out of memory");
+
+    CURL* h = curl_->handle;
+    curl_easy_setopt(h, CURLOPT_URL, url_.c_str());
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);  // no SIGALRM games in a library
+    curl_easy_setopt(h, CURLOPT_NOPROXY, "*");  // http_proxy must not reroute our writes
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, curl_->headers);
+    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connect_timeout_ms);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(h, CURLOPT_POST, 1L);
+    if (!conf.username.empty()) {
+        curl_easy_setopt(h, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+        curl_easy_setopt(h, CURLOPT_USERNAME, conf_.username.c_str());
+        curl_easy_setopt(h, CURLOPT_PASSWORD, conf_.password.c_str());
+    }
+}
+
+HttpTransport::~HttpTransport() = default;
+
+void HttpTransport::post(std::string_view body) {
+    using clock = std::chrono::steady_clock;
+    CURL* h = curl_->handle;
+    const auto timeout = conf_.request_timeout.count() +
+                         static_cast<long long>(body.size() * 1000 / conf_.request_min_throughput);
+    curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout));
+    curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
+    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+
+    const auto deadline = clock::now() + conf_.retry_timeout;
+    auto pause = std::chrono::milliseconds(10);
+    std::size_t tries = 0;
+    for (;;) {
+        Reply reply;
+        char curl_error[CURL_ERROR_SIZE] = "";
+        curl_easy_setopt(h, CURLOPT_WRITEDATA, &reply);
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, curl_error);
+        ++attempts_;
+        ++tries;
+        const CURLcode code = curl_easy_perform(h);
+        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+
+        bool transient;
+        ErrorCode kind;
+        std::string what;
+        if (code != CURLE_OK) {
+            transient = transient_curl(code);
+            kind = ErrorCode::socket_error;
+            what = "cannot reach QuestDB at " + conf_.host + ":" + std::to_string(conf_.port) +
+                   ": " + (curl_error[0] != '\0' ? curl_error : curl_easy_strerror(code));
+        } else {
+            curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply.status);
+            if (reply.status >= 200 && reply.status < 300) return;
+            transient = transient_status(reply.status);
+            kind = reply.status == 401 || reply.status == 403 ? ErrorCode::auth_error
+                                                              : ErrorCode::server_flush_error;
+            what = "QuestDB refused the write: " + describe_reply(reply);
+        }
+        if (!transient || clock::now() + pause > deadline) {
+            if (tries > 1) what += " (after " + std::to_string(tries) + " attempts)";
+            throw IngressError(kind, what);
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(1000));
+    }
+}
+
+}  // namespace ingress

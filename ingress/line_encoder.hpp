@@ -1,0 +1,54 @@
+#pragma once
+// Encodes rows as InfluxDB line protocol, the way QuestDB reads it, into one reusable
+// buffer. A row is all or nothing: when any value is refused the buffer is cut back to
+// where the row began, so a failed row() leaves no half line behind.
+//
+// Wire form of each value kind (the server-side result of each is covered by the
+// integration tests):
+//   Null            column left out of the line
+//   int64           123i
+//   double          shortest round-trip text, always with '.' or an exponent: 1.0, 0.1,
+//                   1e+22; NaN and infinities are refused
+//   Decimal         validated digits -> nearest double -> as double
+//   Text            "..." with  "  \  LF  CR  preceded by a backslash
+//   LocalDateTime   microseconds since the epoch through the local zone, suffix t
+//   TimestampMicros microseconds, suffix t
+//   TimestampNanos  microseconds (rounded down), suffix t
+//   row time        nanoseconds, no suffix (the request asks for precision=n)
+
+#include <cstddef>
+#include <initializer_list>
+#include <span>
+#include <string>
+
+#include "ingress/column_value.hpp"
+#include "ingress/local_time.hpp"
+#include "ingress/names.hpp"
+#include "ingress/timestamp.hpp"
+
+namespace ingress {
+
+class LineEncoder {
+  public:
+    // Appends one line. Throws IngressError naming the table and column for a refused
+    // value (invalid UTF-8, NUL byte in a text, NaN, malformed decimal, impossible date),
+    // for a row whose columns are all null, and for a column named twice.
+    void add_row(TableName table, std::span<const Column> columns, TimestampNanos at);
+
+    const std::string& data() const noexcept { return buf_; }
+    std::size_t rows() const noexcept { return rows_; }
+    // Forgets the rows but keeps the buffer's capacity.
+    void clear() noexcept {
+        buf_.clear();
+        rows_ = 0;
+    }
+
+  private:
+    void put_value(std::string_view table, std::string_view column, const ColumnValue& value);
+
+    std::string buf_;
+    std::size_t rows_ = 0;
+    LocalTimeConverter local_time_;
+};
+
+}  // namespace ingress

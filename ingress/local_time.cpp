@@ -1,0 +1,83 @@
+#include "ingress/local_time.hpp"
+
+#include <cerrno>
+#include <ctime>
+#include <string>
+
+#include "ingress/errors.hpp"
+
+namespace ingress {
+
+std::int64_t days_from_civil(int year, int month, int day) noexcept {
+    // Counting years from March puts the leap day at the end of the year.
+    const std::int64_t y = static_cast<std::int64_t>(year) - (month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+namespace {
+
+bool is_leap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int days_in_month(int y, int m) {
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return m == 2 && is_leap(y) ? 29 : days[m - 1];
+}
+
+std::string describe(const LocalDateTime& t) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%06d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second, t.microsecond);
+    return buf;
+}
+
+// Epoch seconds of a local wall-clock time, exactly as mktime answers with tm_isdst = -1.
+std::int64_t local_seconds(const LocalDateTime& t, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = t.year - 1900;
+    tm.tm_mon = t.month - 1;
+    tm.tm_mday = t.day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    errno = 0;
+    const std::time_t s = std::mktime(&tm);
+    // -1 is also a real instant (one second before the epoch in UTC); errno tells them apart.
+    if (s == static_cast<std::time_t>(-1) && errno != 0) {
+        throw IngressError(ErrorCode::invalid_value,
+                           "local date-time " + describe(t) + " cannot be converted by mktime");
+    }
+    return static_cast<std::int64_t>(s);
+}
+
+}  // namespace
+
+std::int64_t LocalTimeConverter::to_micros(const LocalDateTime& t) {
+    if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > days_in_month(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 ||
+        t.minute > 59 || t.second < 0 || t.second > 59 || t.microsecond < 0 ||
+        t.microsecond > 999999) {
+        throw IngressError(ErrorCode::invalid_value,
+                           "local date-time " + describe(t) + " is not a calendar time");
+    }
+    const std::int64_t day = days_from_civil(t.year, t.month, t.day);
+    const std::int64_t naive = day * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+
+    DayOffset& slot = cache_[static_cast<std::uint64_t>(day) % cache_.size()];
+    if (slot.day != day) {
+        const std::int64_t first = day * 86400 - local_seconds(t, 0, 0, 0);
+        const std::int64_t last = day * 86400 + 86399 - local_seconds(t, 23, 59, 59);
+        slot = DayOffset{day, first == last, first};
+    }
+    const std::int64_t seconds =
+        slot.uniform ? naive - slot.offset_s : local_seconds(t, t.hour, t.minute, t.second);
+    return seconds * 1000000 + t.microsecond;
+}
+
+}  // namespace ingress

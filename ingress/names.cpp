@@ -1,0 +1,147 @@
+#include "ingress/names.hpp"
+
+#include <cstdint>
+
+#include "ingress/errors.hpp"
+
+namespace ingress {
+
+std::size_t find_invalid_utf8(std::string_view bytes) noexcept {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // Most text is ASCII: skip it eight bytes at a time.
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            __builtin_memcpy(&word, s + i, 8);
+            if (word & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= n) break;
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0)
+                lo = 0xA0;  // overlong
+            else if (c == 0xED)
+                hi = 0x9F;  // UTF-16 surrogates
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0)
+                lo = 0x90;  // overlong
+            else if (c == 0xF4)
+                hi = 0x8F;  // past U+10FFFF
+        } else {
+            return i;
+        }
+        if (i + len > n) return i;
+        if (s[i + 1] < lo || s[i + 1] > hi) return i;
+        for (std::size_t k = 2; k < len; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return i;
+        }
+        i += len;
+    }
+    return std::string_view::npos;
+}
+
+std::string printable(std::string_view bytes) {
+    constexpr std::size_t limit = 64;
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out;
+    const std::size_t bad = find_invalid_utf8(bytes);
+    for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x20 || c == 0x7F || (bad != std::string_view::npos && i >= bad && c >= 0x80)) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 0xF];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    if (bytes.size() > limit) out += "...";
+    return out;
+}
+
+Utf8View::Utf8View(std::string_view text) : text_(text) {
+    const std::size_t bad = find_invalid_utf8(text);
+    if (bad != std::string_view::npos) {
+        throw IngressError(ErrorCode::invalid_utf8, "text is not valid UTF-8 (bad byte at offset " +
+                                                        std::to_string(bad) + "): \"" +
+                                                        printable(text) + "\"");
+    }
+}
+
+namespace {
+
+enum class NameKind { table, column };
+
+void check_name(std::string_view name, NameKind kind) {
+    const char* what = kind == NameKind::table ? "table name" : "column name";
+    auto refuse = [&](const std::string& why) {
+        throw IngressError(ErrorCode::invalid_name,
+                           std::string("bad ") + what + " \"" + printable(name) + "\": " + why);
+    };
+    if (name.empty()) refuse("empty");
+    if (name.size() > max_name_len) {
+        refuse("longer than " + std::to_string(max_name_len) + " bytes");
+    }
+    if (const std::size_t bad = find_invalid_utf8(name); bad != std::string_view::npos) {
+        throw IngressError(ErrorCode::invalid_utf8, std::string(what) + " \"" + printable(name) +
+                                                        "\" is not valid UTF-8 (bad byte at "
+                                                        "offset " +
+                                                        std::to_string(bad) + ")");
+    }
+    if (name.front() == ' ' || name.back() == ' ') refuse("leading or trailing space");
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (c < 0x20 || c == 0x7F) refuse("control character at offset " + std::to_string(i));
+        switch (c) {
+            case '.':
+            case '?':
+            case ',':
+            case '\'':
+            case '"':
+            case '\\':
+            case '/':
+            case ':':
+            case '(':
+            case ')':
+            case '+':
+            case '*':
+            case '%':
+            case '~':
+                refuse(std::string("character '") + static_cast<char>(c) + "' is not allowed");
+                break;
+            case '-':
+                if (kind == NameKind::column) refuse("character '-' is not allowed");
+                break;
+            case 0xEF:  // U+FEFF (byte order mark) is EF BB BF
+                if (name.substr(i, 3) == "\xEF\xBB\xBF") refuse("byte order mark U+FEFF");
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+TableName::TableName(std::string_view name) : name_(name) {
+    check_name(name, NameKind::table);
+}
+
+ColumnName::ColumnName(std::string_view name) : name_(name) {
+    check_name(name, NameKind::column);
+}
+
+}  // namespace ingress

@@ -1,0 +1,70 @@
+#pragma once
+// The sender: rows in, line protocol over HTTP out.
+//
+//   auto sender = ingress::Sender::from_conf("http::addr=127.0.0.1:9000;");
+//   sender.row("trades", {{"price", 2.5}, {"sym", ingress::Text{"BTC"}}},
+//              ingress::TimestampNanos::now());
+//   sender.flush();
+//
+// Rows are buffered; flush() sends them all and returns once QuestDB accepted them. With
+// auto_flush on, row() also sends the buffer whenever it passes auto_flush_bytes (or
+// auto_flush_rows), so a million rows never sit in one giant buffer. Each request is a
+// transaction of its own in QuestDB: after a failure, rows of earlier requests stay in the
+// table.
+//
+// After a failed request the sender is spent: every later row() or flush() throws. The
+// destructor never sends anything: rows not yet flushed are dropped, so a sender left by
+// an exception goes away without a further delivery.
+
+#include <cstddef>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "ingress/column_value.hpp"
+#include "ingress/conf.hpp"
+#include "ingress/errors.hpp"
+#include "ingress/names.hpp"
+#include "ingress/timestamp.hpp"
+
+namespace ingress {
+
+class Sender {
+  public:
+    // Parses the configuration (see conf.hpp) and prepares the connection; nothing is sent
+    // until the first flush. Throws IngressError(config_error).
+    static Sender from_conf(std::string_view conf);
+    explicit Sender(const SenderConf& conf);
+
+    Sender(Sender&&) noexcept;
+    Sender& operator=(Sender&&) noexcept;
+    ~Sender();
+
+    // Adds one row; `columns` keeps its order on the wire, Null values are left out.
+    void row(TableName table, std::span<const Column> columns, TimestampNanos at);
+    void row(TableName table, std::initializer_list<Column> columns, TimestampNanos at) {
+        row(table, std::span<const Column>(columns.begin(), columns.size()), at);
+    }
+
+    // Sends every buffered row; a no-op with nothing buffered.
+    void flush();
+
+    // Releases the connection. Throws IngressError(invalid_api_call) when rows were still
+    // waiting for a flush (they are dropped, the sender is closed all the same); after a
+    // failed request it closes quietly, since that failure has been reported already.
+    void close();
+
+    bool is_closed() const noexcept;
+    std::size_t pending_rows() const noexcept;
+    std::size_t pending_bytes() const noexcept;
+    // HTTP requests made so far, retries included.
+    std::size_t requests() const noexcept;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace ingress
