@@ -1,0 +1,98 @@
+// The pure parts of the entry: command line, version line, palette bytes, the stand-in for
+// the discovery run.
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "app/command_line.hpp"
+#include "app/modes.hpp"
+#include "app/palette.hpp"
+#include "app/version.hpp"
+
+namespace {
+
+using tessim::RunConfig;
+
+std::optional<RunConfig> read(std::vector<const char*> argv) {
+    return tessim::read_command_line(static_cast<int>(argv.size()), argv.data());
+}
+
+TEST(CommandLine, OneArgumentSetsTheModeOnly) {
+    const auto config = read({"p", "descobertaClientes"});
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->mode.get(), "descobertaClientes");
+    for (const auto* field :
+         {&config->db_host, &config->db_port, &config->db_user, &config->db_password,
+          &config->database, &config->quest_db_ip, &config->quest_db_port, &config->zabbix_host}) {
+        SCOPED_TRACE(field->name());
+        EXPECT_FALSE(field->is_set());
+        EXPECT_THROW(field->get(), std::logic_error);
+    }
+}
+
+TEST(CommandLine, NineArgumentsFillEveryFieldInOrderUnchanged) {
+    const auto config = read({"p", "m", " h ", "3306", "", "p\xffw", "db", "q", "9009", "debug"});
+    ASSERT_TRUE(config);
+    EXPECT_EQ(config->mode.get(), "m");
+    EXPECT_EQ(config->db_host.get(), " h ");
+    EXPECT_EQ(config->db_port.get(), "3306");
+    EXPECT_EQ(config->db_user.get(), "");  // set, and empty
+    EXPECT_EQ(config->db_password.get(), "p\xffw");
+    EXPECT_EQ(config->database.get(), "db");
+    EXPECT_EQ(config->quest_db_ip.get(), "q");
+    EXPECT_EQ(config->quest_db_port.get(), "9009");
+    EXPECT_EQ(config->zabbix_host.get(), "debug");
+}
+
+TEST(CommandLine, EveryOtherCountIsRefused) {
+    std::vector<const char*> argv;
+    for (int count = 0; count <= 12; ++count) {
+        SCOPED_TRACE(count);
+        EXPECT_EQ(read(argv).has_value(), count == 2 || count == 10);
+        argv.push_back("x");
+    }
+}
+
+TEST(VersionLine, ReplacesEveryDotSlashWithOneSpace) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"./tessim_clientes", " tessim_clientes  1.0.8"},
+        {"../tessim_clientes", ". tessim_clientes  1.0.8"},
+        {"../../bin/t", ". . bin/t  1.0.8"},
+        {".././t", ".  t  1.0.8"},
+        {"/usr/lib/zabbix/externalscripts/tessim_clientes",
+         "/usr/lib/zabbix/externalscripts/tessim_clientes  1.0.8"},
+        {"a/./b/.", "a/ b/.  1.0.8"},
+        {"", "  1.0.8"},
+    };
+    for (const auto& [name, line] : cases) EXPECT_EQ(tessim::version_line(name), line) << name;
+}
+
+TEST(Palette, BytesAreExactlyTheSequences) {
+    EXPECT_EQ(tessim::RED, "\x1b[1;31m");
+    EXPECT_EQ(tessim::BLUE, "\x1b[1;34m");
+    EXPECT_EQ(tessim::CYAN, "\x1b[1;36m");
+    EXPECT_EQ(tessim::GREEN, "\x1b[0;32m");
+    EXPECT_EQ(tessim::RESET, "\x1b[0;0m");
+    EXPECT_EQ(tessim::BOLD, "\x1b[;1m");
+    EXPECT_EQ(tessim::REVERSE, "\x1b[;7m");
+    EXPECT_EQ(tessim::YELLOW, "\x1b[0;93m");
+}
+
+TEST(DiscoveryStandIn, FailsInsteadOfPretendingToSucceed) {
+    RunConfig config;
+    config.mode.set("descobertaClientes");
+    for (auto* field :
+         {&config.db_host, &config.db_port, &config.db_user, &config.db_password, &config.database,
+          &config.quest_db_ip, &config.quest_db_port, &config.zabbix_host})
+        field->set("x");
+    tessim::install_run_config(config);
+    try {
+        tessim::descoberta_indisponivel();
+        ADD_FAILURE() << "the stand-in returned";
+    } catch (const std::runtime_error& failure) {
+        EXPECT_NE(std::string(failure.what()).find("ainda não disponível"), std::string::npos);
+    }
+}
+
+}  // namespace
