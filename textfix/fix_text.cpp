@@ -52,17 +52,29 @@ bool may_need_repair(std::string_view s) {
     return false;
 }
 
+bool all_inert(const std::u32string& cps) {
+    for (char32_t cp : cps) {
+        if (!detail::nfc_inert(cp)) return false;
+    }
+    return true;
+}
+
+void compose(std::u32string& cps) {
+    if (!all_inert(cps)) cps = detail::decode_lenient(detail::to_nfc(detail::encode_utf8(cps)));
+}
+
 std::string repair(std::string_view text) {
     std::u32string cps = detail::decode_lenient(text);
+    // Composing before each layer matters: "A" + U+0303 followed by "£" is "Ã£" once composed,
+    // and a second call must not find mojibake that this one left behind.
+    compose(cps);
     for (int layer = 0; layer < kMaxLayers && detail::undo_mojibake_once(cps); ++layer) {
+        compose(cps);
     }
-    bool inert = true;
-    for (char32_t& cp : cps) {
-        cp = detail::c1_to_cp1252(cp);
-        inert = inert && detail::nfc_inert(cp);
-    }
-    std::string utf8 = detail::encode_utf8(cps);
-    return inert ? utf8 : detail::to_nfc(utf8);
+    // Runs last: every C1 control that was part of a mojibake sequence is gone by now, and the
+    // punctuation put in its place neither composes nor moves under NFC.
+    for (char32_t& cp : cps) cp = detail::c1_to_cp1252(cp);
+    return detail::encode_utf8(cps);
 }
 
 }  // namespace
