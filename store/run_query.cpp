@@ -1,0 +1,82 @@
+#include "store/run_query.hpp"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <new>
+#include <stdexcept>
+
+#include "app/run_config.hpp"
+#include "process/console.hpp"
+#include "store/answer_parse.hpp"
+#include "store/form_encode.hpp"
+
+namespace tessim {
+namespace {
+
+using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+
+size_t append_body(char* data, size_t size, size_t count, void* target) {
+    static_cast<std::string*>(target)->append(data, size * count);
+    return size * count;
+}
+
+// Options are set in one place; a refused option is a programming fault, not a transport
+// failure, so it throws instead of printing "Error: ".
+void set_option(CURL* curl, CURLoption option, auto value) {
+    const CURLcode code = curl_easy_setopt(curl, option, value);
+    if (code != CURLE_OK)
+        throw std::runtime_error(std::string("libcurl recusou uma opção: ") +
+                                 curl_easy_strerror(code));
+}
+
+}  // namespace
+
+std::string questdb_exec_base() {
+    return "http://" + run_config().quest_db_ip.get() + ":9000";
+}
+
+std::optional<nlohmann::ordered_json> run_query_at(const std::string& base_url,
+                                                   const std::string& sql_query) {
+    const std::string url =
+        base_url + "/exec?" + form_encode({{"query", sql_query}, {"fmt", "json"}});
+    const std::string user(QUESTDB_USER);
+    const std::string password(QUESTDB_PASSWORD);
+
+    CurlHandle curl(curl_easy_init(), &curl_easy_cleanup);
+    if (!curl) throw std::bad_alloc();
+    std::string body;
+    char error_text[CURL_ERROR_SIZE] = {};
+
+    CURL* c = curl.get();
+    set_option(c, CURLOPT_ERRORBUFFER, error_text);
+    set_option(c, CURLOPT_URL, url.c_str());
+    set_option(c, CURLOPT_HTTPGET, 1L);
+    set_option(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    set_option(c, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    set_option(c, CURLOPT_USERNAME, user.c_str());
+    set_option(c, CURLOPT_PASSWORD, password.c_str());
+    // The address comes from the command line only: an http_proxy in the environment must
+    // not reroute the request.
+    set_option(c, CURLOPT_NOPROXY, "*");
+    // A single-threaded run with a run-time limiter of its own: libcurl must not install
+    // signal handlers (its resolver would otherwise use SIGALRM).
+    set_option(c, CURLOPT_NOSIGNAL, 1L);
+    set_option(c, CURLOPT_WRITEFUNCTION, &append_body);
+    set_option(c, CURLOPT_WRITEDATA, static_cast<void*>(&body));
+
+    const CURLcode code = curl_easy_perform(c);
+    if (code != CURLE_OK) {
+        const std::string description =
+            error_text[0] != '\0' ? std::string(error_text) : curl_easy_strerror(code);
+        tavmolibrary::process_library::print_line("Error: " + description);
+        return std::nullopt;
+    }
+    return parse_answer(body);
+}
+
+std::optional<nlohmann::ordered_json> run_query(const std::string& sql_query) {
+    return run_query_at(questdb_exec_base(), sql_query);
+}
+
+}  // namespace tessim

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+#include <sstream>
+
+#include "store/answer_parse.hpp"
+#include "store/schema.hpp"
+
+namespace tessim {
+namespace {
+
+std::uint64_t fnv1a64(std::string_view bytes) {
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    for (char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+// Length and checksum were computed once from the statement's text outside this code base.
+TEST(CriacaoTabela, ExactBytes) {
+    EXPECT_EQ(criacao_tabela.size(), 1476u);
+    EXPECT_EQ(fnv1a64(criacao_tabela), 0xd690ae26bbbe770cULL);
+    EXPECT_EQ(criacao_tabela.substr(0, 41), "\n        CREATE TABLE 'tessimClientes' (\n");
+    EXPECT_EQ(criacao_tabela.substr(criacao_tabela.size() - 9), "\n        ");
+    EXPECT_NE(criacao_tabela.find("idServico INT," + std::string(26, ' ') + "\n"),
+              std::string::npos);
+    EXPECT_NE(criacao_tabela.find("dataAtraso TIMESTAMP," + std::string(43, ' ') + "\n"),
+              std::string::npos);
+}
+
+// The column lines of the creation statement follow the catalogue's clauses, in the
+// catalogue's order except for motivoRescisao, ruc and tipoPessoa, which come right after
+// motivoSuspensao.
+TEST(CriacaoTabela, ColumnLinesFollowTheCatalogue) {
+    std::vector<std::string> esperado;
+    for (const auto& c : catalogo_colunas) {
+        if (c.nome == "motivoRescisao" || c.nome == "ruc" || c.nome == "tipoPessoa") continue;
+        esperado.push_back(std::string(c.nome) + " " + std::string(c.clausula));
+        if (c.nome == "motivoSuspensao") {
+            esperado.push_back("motivoRescisao SYMBOL capacity 1048576 CACHE");
+            esperado.push_back("ruc STRING");
+            esperado.push_back("tipoPessoa SYMBOL capacity 16 CACHE");
+        }
+    }
+    std::vector<std::string> encontrado;
+    std::istringstream linhas{std::string(criacao_tabela)};
+    for (std::string linha; std::getline(linhas, linha);) {
+        if (linha.rfind("            ", 0) != 0) continue;
+        linha.erase(0, 12);
+        linha.erase(linha.find_last_not_of(' ') + 1);
+        if (!linha.empty() && linha.back() == ',') linha.pop_back();
+        encontrado.push_back(linha);
+    }
+    EXPECT_EQ(encontrado, esperado);
+}
+
+TEST(ColunasTabela, ThirtyTwoAlterStatementsInCatalogueOrder) {
+    const auto lista = colunas_tabela();
+    ASSERT_EQ(lista.size(), 32u);
+    EXPECT_EQ(lista.front().first, "idServico");
+    EXPECT_EQ(lista.front().second, "ALTER TABLE tessimClientes ADD COLUMN idServico INT");
+    EXPECT_EQ(lista[2].second,
+              "ALTER TABLE tessimClientes ADD COLUMN nomeCliente SYMBOL capacity 1048576 CACHE");
+    EXPECT_EQ(lista[27].first, "contratosSemAssinatura");
+    EXPECT_EQ(lista[28].second,
+              "ALTER TABLE tessimClientes ADD COLUMN motivoRescisao SYMBOL capacity 1048576 CACHE");
+    EXPECT_EQ(lista[30].second,
+              "ALTER TABLE tessimClientes ADD COLUMN tipoPessoa SYMBOL capacity 16 CACHE");
+    EXPECT_EQ(lista.back().second, "ALTER TABLE tessimClientes ADD COLUMN timestamp TIMESTAMP");
+    std::set<std::string> nomes;
+    for (const auto& [nome, alter] : lista) {
+        nomes.insert(nome);
+        EXPECT_EQ(alter.rfind("ALTER TABLE tessimClientes ADD COLUMN " + nome + " ", 0), 0u);
+        EXPECT_EQ(alter.find(';'), std::string::npos);
+    }
+    EXPECT_EQ(nomes.size(), 32u);
+}
+
+TEST(TamanhoDataset, CountsOrRefuses) {
+    const struct {
+        const char* answer;
+        long expected;  // -1: refused
+    } cases[] = {
+        {R"({"dataset":[]})", 0},
+        {R"({"query":"x","dataset":[[1],[2],[3]],"count":3})", 3},
+        {R"({"dataset":{"a":1,"b":2}})", 2},
+        {R"({"dataset":"ação"})", 4},
+        {R"({"error":"table does not exist [table=tessimClientes]","position":18})", -1},
+        {R"({"dataset":7})", -1},
+        {R"({"dataset":null})", -1},
+        {R"({"dataset":true})", -1},
+        {R"([{"dataset":[]}])", -1},
+        {R"("dataset")", -1},
+        {"null", -1},
+    };
+    for (const auto& c : cases) {
+        const std::optional<nlohmann::ordered_json> answer = parse_answer(c.answer);
+        if (c.expected < 0)
+            EXPECT_ANY_THROW(tamanho_dataset(answer)) << c.answer;
+        else
+            EXPECT_EQ(tamanho_dataset(answer), static_cast<std::size_t>(c.expected)) << c.answer;
+    }
+    EXPECT_ANY_THROW(tamanho_dataset(std::nullopt));
+}
+
+TEST(ColunasExistentes, ReadsNameAndTypeOfEachRow) {
+    const auto answer = parse_answer(
+        R"({"query":"SHOW COLUMNS FROM tessimClientes","columns":[{"name":"column","type":"STRING"},)"
+        R"({"name":"type","type":"STRING"},{"name":"indexed","type":"BOOLEAN"}],)"
+        R"("dataset":[["idServico","INT",false],["nomeCliente","SYMBOL",false]],"count":2})");
+    const std::vector<std::pair<std::string, std::string>> expected = {{"idServico", "INT"},
+                                                                       {"nomeCliente", "SYMBOL"}};
+    EXPECT_EQ(colunas_existentes(answer), expected);
+
+    // A description that orders the cells differently is followed.
+    const auto swapped = parse_answer(
+        R"({"columns":[{"name":"type"},{"name":"column"}],"dataset":[["DOUBLE","valorPlano"]]})");
+    EXPECT_EQ(colunas_existentes(swapped),
+              (std::vector<std::pair<std::string, std::string>>{{"valorPlano", "DOUBLE"}}));
+    EXPECT_TRUE(colunas_existentes(parse_answer(R"({"dataset":[]})")).empty());
+
+    for (const char* bad : {R"({"error":"x"})", R"({"dataset":[["solo"]]})",
+                            R"({"dataset":[[1,"INT"]]})", R"({"dataset":{}})", "[]"})
+        EXPECT_ANY_THROW(colunas_existentes(parse_answer(bad))) << bad;
+}
+
+TEST(Catalogo, TypesMatchClauses) {
+    for (const auto& c : catalogo_colunas)
+        EXPECT_EQ(c.clausula.substr(0, c.tipo.size()), c.tipo) << c.nome;
+}
+
+}  // namespace
+}  // namespace tessim
