@@ -12,10 +12,13 @@ namespace {
 
 // How a candidate sequence is judged on its own.
 //  kStrong: correct text practically never holds it (e.g. "Ã£", "Ã©", "Â°", "â€œ").
+//  kChained: strong when it touches another candidate, as in Cyrillic or Greek mojibake
+//         ("ÐŸÑ€Ð¸"), weak otherwise: an upper-case accented letter followed by a symbol
+//         ("CAFÉ®", "JOSÉ´S") is correct text more often than one stray letter of another script.
 //  kWeak: correct text can hold it, typically an upper-case word ending in an accented letter
 //         followed by closing punctuation ("IRMÔ, "JOSɔ, "IRMÃ<NBSP>"). Such a sequence is
 //         mended only when the same text also holds a strong one.
-enum class Evidence { kStrong, kWeak };
+enum class Evidence { kStrong, kChained, kWeak };
 
 struct Candidate {
     std::size_t pos;
@@ -71,7 +74,13 @@ bool plausible_result(char32_t cp) {
     }
 }
 
-Evidence judge(const std::u32string& cps, std::size_t pos, std::size_t len, int lead) {
+bool is_mark(char32_t cp) {
+    const auto category = utf8proc_category(static_cast<utf8proc_int32_t>(cp));
+    return category == UTF8PROC_CATEGORY_MN || category == UTF8PROC_CATEGORY_MC;
+}
+
+Evidence judge(const std::u32string& cps, std::size_t pos, std::size_t len, int lead,
+               char32_t decoded) {
     const bool after_letter = pos > 0 && is_letter(cps[pos - 1]);
     const bool before_letter = pos + len < cps.size() && is_letter(cps[pos + len]);
     const char32_t second = cps[pos + 1];
@@ -79,7 +88,21 @@ Evidence judge(const std::u32string& cps, std::size_t pos, std::size_t len, int 
         // "Â" never ends a Portuguese word, so "Â" plus anything is mojibake (Â° Âº Â<NBSP>).
         if (lead == 0xC2) return Evidence::kStrong;
         if (lead == 0xC3) {
-            if (!closes_word(second)) return Evidence::kStrong;
+            if (!closes_word(second)) {
+                // "Ã" plus a symbol decodes to a lower-case letter (é, ã, ç...). Ending a word
+                // right after a capital ("IRMÃ©", "MAÇÃ®") that reading gives "IRMé": the
+                // upper-case word followed by a symbol is the likelier one.
+                const bool lower_result = second >= 0xA0 && second <= 0xBF;
+                const bool after_capital =
+                    pos > 0 && utf8proc_category(static_cast<utf8proc_int32_t>(cps[pos - 1])) ==
+                                   UTF8PROC_CATEGORY_LU;
+                const bool before_lower =
+                    pos + len < cps.size() &&
+                    utf8proc_category(static_cast<utf8proc_int32_t>(cps[pos + len])) ==
+                        UTF8PROC_CATEGORY_LL;
+                if (lower_result && after_capital && !before_lower) return Evidence::kWeak;
+                return Evidence::kStrong;
+            }
             // "Ã" does end words (IRMÃ, MAÇÃ): "Ã<NBSP>" is "à" only at a word start, since "à"
             // never ends a word; "Ô and the like are mojibake inside a word or at its start.
             if (second == 0x00A0) return after_letter ? Evidence::kWeak : Evidence::kStrong;
@@ -88,14 +111,22 @@ Evidence judge(const std::u32string& cps, std::size_t pos, std::size_t len, int 
         // Other leads are upper-case letters (Ç, É, Ó, ...) that end words in correct text,
         // and decode to other scripts: closing punctuation or a soft hyphen after them is weak.
         if (closes_word(second) || second == 0x00AD) return Evidence::kWeak;
-        return Evidence::kStrong;
+        // A combining accent (U+0300..U+033F, lead "Ì", a letter Portuguese never uses) after a
+        // letter is decomposed text gone through the same damage.
+        if (lead == 0xCC && after_letter && is_mark(decoded)) return Evidence::kStrong;
+        return Evidence::kChained;
     }
-    // Three or four bytes: the lead is a lower-case accented letter (à..ï, ð..ô), which only
-    // looks innocent when every following character is closing punctuation ("é”…").
-    for (std::size_t i = pos + 1; i < pos + len; ++i) {
-        if (!closes_word(cps[i])) return Evidence::kStrong;
-    }
-    return Evidence::kWeak;
+    // Three or four bytes: the lead is a lower-case accented letter (à..ï, ð..ô). It looks
+    // innocent when every following character is closing punctuation ("é”…").
+    bool all_closing = true;
+    for (std::size_t i = pos + 1; i < pos + len; ++i)
+        all_closing = all_closing && closes_word(cps[i]);
+    if (all_closing) return Evidence::kWeak;
+    // "â" (punctuation, €, ™), "ï" (byte-order mark, full-width forms) and the four-byte
+    // leads (emoji) are rare at the end of a Portuguese word; "é", "ç", "ã" are everywhere,
+    // and a lone ideograph from them ("café®…") is weaker than a chain of them ("æ–‡å­—").
+    if (lead == 0xE2 || lead == 0xEF || len == 4) return Evidence::kStrong;
+    return Evidence::kChained;
 }
 
 // The candidate sequence starting at `pos`, if the Windows-1252 bytes there form one
@@ -118,7 +149,7 @@ bool candidate_at(const std::u32string& cps, std::size_t pos, Candidate& out) {
         cp = (cp << 6) | static_cast<char32_t>(b & 0x3F);
     }
     if (!plausible_result(cp)) return false;
-    out = Candidate{pos, len, cp, judge(cps, pos, len, lead)};
+    out = Candidate{pos, len, cp, judge(cps, pos, len, lead, cp)};
     return true;
 }
 
@@ -131,16 +162,24 @@ bool is_continuation_char(char32_t cp) {
 
 bool undo_mojibake_once(std::u32string& cps) {
     std::vector<Candidate> found;
-    bool any_strong = false;
     for (std::size_t i = 0; i + 1 < cps.size();) {
         Candidate c{};
         if (candidate_at(cps, i, c)) {
             found.push_back(c);
-            any_strong = any_strong || c.evidence == Evidence::kStrong;
             i += c.len;
         } else {
             ++i;
         }
+    }
+    bool any_strong = false;
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        Candidate& c = found[k];
+        if (c.evidence == Evidence::kChained) {
+            const bool chained = (k > 0 && found[k - 1].pos + found[k - 1].len == c.pos) ||
+                                 (k + 1 < found.size() && c.pos + c.len == found[k + 1].pos);
+            c.evidence = chained ? Evidence::kStrong : Evidence::kWeak;
+        }
+        any_strong = any_strong || c.evidence == Evidence::kStrong;
     }
     if (!any_strong) return false;
 

@@ -94,10 +94,24 @@ TEST(TextfixAmbiguous, CorrectReadingIsKeptWithoutOtherEvidence) {
         {"“JOSɔ", "“JOSɔ"},
         {"AVÔ", "AVÔ"},
         {"café”…", "café”…"},
+        {"CAFÉ®", "CAFÉ®"},            // not "CAFԮ"
+        {"JOSÉ´S BAR", "JOSÉ´S BAR"},  // acute typed as an apostrophe, not "JOSɴS"
+        {"IRMÃ©", "IRMÃ©"},            // not "IRMé"
+        {"MAÇÃ® 2", "MAÇÃ® 2"},
+        {"café®…", "café®…"},  // not "caf" plus an ideograph
         {"AVÔ JOÃƒO", "AVÔ JOÃO"},
         {"IRMÃ\u00A0DULCE SÃ£o", "IRMàDULCE São"},
     };
     for (const Case& c : cases) EXPECT_EQ(textfix::fix_text(c.input), c.expected) << c.input;
+}
+
+TEST(TextfixAmbiguous, OtherScriptsAreMendedWhenTheirSequencesChain) {
+    EXPECT_EQ(textfix::fix_text("ÐŸÑ€Ð¸Ð²ÐµÑ‚"), "Привет");
+    EXPECT_EQ(textfix::fix_text("Î‘Î¸Î®Î½Î±"), "Αθήνα");
+    EXPECT_EQ(textfix::fix_text("ä¸­æ–‡"), "中文");
+    EXPECT_EQ(textfix::fix_text("Å‚Ã³dÅº"), "łódź");
+    // Alone, one such sequence is more likely an accented capital and a symbol.
+    EXPECT_EQ(textfix::fix_text("Ð©"), "Ð©");
 }
 
 TEST(TextfixAmbiguous, ClosingPunctuationInsideOrStartingAWordIsMojibake) {
