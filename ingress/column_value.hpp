@@ -25,7 +25,10 @@ struct Null {
 // added, so that the error can name the column. The bytes must outlive the row() call.
 struct Text {
     explicit constexpr Text(std::string_view b) noexcept : bytes(b) {}
-    explicit Text(std::string&&) = delete;  // would dangle
+    // A temporary std::string would be gone before the row is encoded.
+    template <class S>
+    requires std::same_as<S, std::string>
+    explicit Text(S&&) = delete;
     std::string_view bytes;
 };
 
@@ -33,7 +36,9 @@ struct Text {
 // '.' followed by digits. Sent as the nearest double (the target columns are DOUBLE).
 struct Decimal {
     explicit constexpr Decimal(std::string_view d) noexcept : digits(d) {}
-    explicit Decimal(std::string&&) = delete;
+    template <class S>
+    requires std::same_as<S, std::string>
+    explicit Decimal(S&&) = delete;
     std::string_view digits;
 };
 

@@ -34,6 +34,9 @@ class LineEncoder {
     // value (invalid UTF-8, NUL byte in a text, NaN, malformed decimal, impossible date),
     // for a row whose columns are all null, and for a column named twice.
     void add_row(TableName table, std::span<const Column> columns, TimestampNanos at);
+    void add_row(TableName table, std::initializer_list<Column> columns, TimestampNanos at) {
+        add_row(table, std::span<const Column>(columns.begin(), columns.size()), at);
+    }
 
     const std::string& data() const noexcept { return buf_; }
     std::size_t rows() const noexcept { return rows_; }

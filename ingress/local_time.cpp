@@ -56,6 +56,23 @@ std::int64_t local_seconds(const LocalDateTime& t, int hour, int minute, int sec
     return static_cast<std::int64_t>(s);
 }
 
+// The offset at noon, and whether it holds from 30 hours before the day to 30 hours after.
+LocalTimeConverter::DayOffset day_offset(const LocalDateTime& t, std::int64_t day) {
+    constexpr std::int64_t hour = 3600;
+    const std::int64_t noon = day * 86400 + 12 * hour;
+    const std::int64_t offset = noon - local_seconds(t, 12, 0, 0);
+    const std::int64_t first = day * 86400 - offset - 30 * hour;
+    const std::int64_t last = (day + 1) * 86400 - offset + 30 * hour;
+    for (std::int64_t s = first; s <= last; s += 6 * hour) {
+        const auto instant = static_cast<std::time_t>(s);
+        std::tm tm{};
+        if (localtime_r(&instant, &tm) == nullptr || tm.tm_gmtoff != offset) {
+            return {false, offset};
+        }
+    }
+    return {true, offset};
+}
+
 }  // namespace
 
 std::int64_t LocalTimeConverter::to_micros(const LocalDateTime& t) {
@@ -69,14 +86,14 @@ std::int64_t LocalTimeConverter::to_micros(const LocalDateTime& t) {
     const std::int64_t day = days_from_civil(t.year, t.month, t.day);
     const std::int64_t naive = day * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 
-    DayOffset& slot = cache_[static_cast<std::uint64_t>(day) % cache_.size()];
-    if (slot.day != day) {
-        const std::int64_t first = day * 86400 - local_seconds(t, 0, 0, 0);
-        const std::int64_t last = day * 86400 + 86399 - local_seconds(t, 23, 59, 59);
-        slot = DayOffset{day, first == last, first};
+    auto found = days_.find(day);
+    if (found == days_.end()) {
+        if (days_.size() >= 100000) days_.clear();  // bound the memory of odd inputs
+        found = days_.emplace(day, day_offset(t, day)).first;
     }
+    const DayOffset& d = found->second;
     const std::int64_t seconds =
-        slot.uniform ? naive - slot.offset_s : local_seconds(t, t.hour, t.minute, t.second);
+        d.uniform ? naive - d.offset_s : local_seconds(t, t.hour, t.minute, t.second);
     return seconds * 1000000 + t.microsecond;
 }
 

@@ -2,13 +2,18 @@
 // Local wall-clock fields to microseconds since the epoch, with the answer mktime gives.
 //
 // glibc's mktime re-reads the zone (a stat of /etc/localtime) on every call, far too slow
-// for millions of values. The converter asks mktime once per calendar day: when the UTC
-// offset at the first and at the last second of the day agree, the day has no zone
-// transition and every time in it is the naive time minus that offset; days with a
-// transition go to mktime value by value.
+// for millions of values. The converter works out once per calendar day whether the day
+// lies well inside one UTC offset: the offset at noon is checked with localtime_r every six
+// hours from 30 hours before the day to 30 hours after it (more than any zone's offsets
+// differ, so no other offset can claim a time of the day). On such a day every time is the
+// naive time minus that offset, which is what mktime answers too; days near a transition
+// (gaps, repeated hours) go to mktime value by value.
+//
+// The zone is read as it is when a day is first seen: a converter must not outlive a
+// change of TZ.
 
-#include <array>
 #include <cstdint>
+#include <unordered_map>
 
 #include "ingress/column_value.hpp"
 
@@ -21,13 +26,13 @@ class LocalTimeConverter {
     // time that mktime cannot convert.
     std::int64_t to_micros(const LocalDateTime& t);
 
-  private:
     struct DayOffset {
-        std::int64_t day = INT64_MIN;  // days since 1970-01-01 of the cached day
-        bool uniform = false;          // no transition inside the day
-        std::int64_t offset_s = 0;     // naive seconds minus epoch seconds
+        bool uniform = false;       // one offset over the whole day and well around it
+        std::int64_t offset_s = 0;  // naive seconds minus epoch seconds
     };
-    std::array<DayOffset, 64> cache_{};
+
+  private:
+    std::unordered_map<std::int64_t, DayOffset> days_;  // key: days since 1970-01-01
 };
 
 // Days since 1970-01-01 of a proleptic Gregorian date (no validation).

@@ -1,0 +1,205 @@
+// The line-protocol text of every value kind, escapes, and the refusals that keep bad
+// values off the wire (and leave the buffer as it was).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "ingress/errors.hpp"
+#include "ingress/line_encoder.hpp"
+#include "tests/ingress/tz_guard.hpp"
+
+namespace {
+
+using namespace ingress;
+
+constexpr TimestampNanos at{1'700'000'000'123'456'789};
+
+std::string encode_one(const ColumnValue& v) {
+    LineEncoder enc;
+    enc.add_row("t", {{Column{"c", v}}}, at);
+    return enc.data();
+}
+
+// The text between "c=" and the row time.
+std::string field_text(const ColumnValue& v) {
+    const std::string line = encode_one(v);
+    const std::string head = "t c=";
+    const std::string tail = " 1700000000123456789\n";
+    EXPECT_EQ(line.substr(0, head.size()), head) << line;
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
+    return line.substr(head.size(), line.size() - head.size() - tail.size());
+}
+
+ErrorCode refused_code(const ColumnValue& v, std::string* message = nullptr) {
+    LineEncoder enc;
+    enc.add_row("t", {{Column{"ok", 1}}}, at);
+    const std::string before = enc.data();
+    try {
+        enc.add_row("t", {{Column{"first", 7}, Column{"bad_col", v}}}, at);
+    } catch (const IngressError& e) {
+        EXPECT_EQ(enc.data(), before) << "a refused row left bytes behind";
+        EXPECT_EQ(enc.rows(), 1u);
+        EXPECT_NE(std::string(e.what()).find("bad_col"), std::string::npos) << e.what();
+        if (message) *message = e.what();
+        return e.code();
+    }
+    ADD_FAILURE() << "accepted: " << enc.data();
+    return ErrorCode::invalid_api_call;
+}
+
+TEST(Encoder, IntegersAndTimestamps) {
+    EXPECT_EQ(field_text(0), "0i");
+    EXPECT_EQ(field_text(-42), "-42i");
+    EXPECT_EQ(field_text(std::numeric_limits<std::int64_t>::max()), "9223372036854775807i");
+    EXPECT_EQ(field_text(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808i");
+    EXPECT_EQ(field_text(std::uint32_t{4000000000u}), "4000000000i");
+    EXPECT_EQ(field_text(TimestampMicros(1'700'000'000'123'456)), "1700000000123456t");
+    EXPECT_EQ(field_text(TimestampNanos(1'700'000'000'123'456'789)), "1700000000123456t");
+    EXPECT_EQ(field_text(TimestampNanos(-1)), "-1t");
+}
+
+TEST(Encoder, DoublesAreShortestAndAlwaysFloats) {
+    const std::pair<double, std::string> cases[] = {
+        {1.0, "1.0"},
+        {0.0, "0.0"},
+        {-0.0, "-0.0"},
+        {0.1, "0.1"},
+        {-123.456, "-123.456"},
+        {100.0, "100.0"},
+        {1e22, "1e+22"},
+        {1e-7, "1e-07"},
+        {5e-324, "5e-324"},
+        {std::numeric_limits<double>::max(), "1.7976931348623157e+308"},
+        {0.1 + 0.2, "0.30000000000000004"},
+    };
+    for (const auto& [v, text] : cases) EXPECT_EQ(field_text(v), text) << v;
+    // Round trip for arbitrary doubles.
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 2000; ++i) {
+        const std::uint64_t bits = rng();
+        double d;
+        std::memcpy(&d, &bits, sizeof d);
+        if (!std::isfinite(d)) continue;
+        EXPECT_EQ(std::strtod(field_text(d).c_str(), nullptr), d);
+    }
+}
+
+TEST(Encoder, NonFiniteDoublesAreRefused) {
+    std::string msg;
+    EXPECT_EQ(refused_code(std::nan(""), &msg), ErrorCode::invalid_value);
+    EXPECT_NE(msg.find("NaN"), std::string::npos) << msg;
+    EXPECT_EQ(refused_code(std::numeric_limits<double>::infinity()), ErrorCode::invalid_value);
+    EXPECT_EQ(refused_code(-std::numeric_limits<double>::infinity()), ErrorCode::invalid_value);
+}
+
+TEST(Encoder, DecimalsBecomeNearestDouble) {
+    const std::pair<const char*, std::string> cases[] = {
+        {"12.50", "12.5"},
+        {"-0.50", "-0.5"},
+        {"+3", "3.0"},
+        {"0", "0.0"},
+        {"0.00", "0.0"},
+        {"-0.00", "-0.0"},
+        {"99.90", "99.9"},
+        {"12345678901234567890.123", "12345678901234567168.0"},
+        {"0.1000000000000000055511151231257827", "0.1"},
+    };
+    for (const auto& [digits, text] : cases) EXPECT_EQ(field_text(Decimal{digits}), text) << digits;
+    for (const char* bad : {"", "-", "1.", ".5", "1e3", "1E+3", "1,5", " 1", "1 ", "--1", "1.2.3",
+                            "abc", "0x10", "nan", "inf"}) {
+        EXPECT_EQ(refused_code(Decimal{bad}), ErrorCode::invalid_value) << bad;
+    }
+    const std::string huge = "1" + std::string(400, '0');
+    EXPECT_EQ(refused_code(Decimal{huge}), ErrorCode::invalid_value);
+}
+
+TEST(Encoder, TextEscapesKeepTheLineWhole) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", R"("")"},
+        {"plain", R"("plain")"},
+        {R"(say "hi")", R"("say \"hi\"")"},
+        {R"(C:\dir\)", R"("C:\\dir\\")"},
+        {"a\nb", "\"a\\\nb\""},
+        {"a\rb", "\"a\\\rb\""},
+        {"a,b=c d\te", "\"a,b=c d\te\""},
+        {"x\" 1\nt c=\"y", "\"x\\\" 1\\\nt c=\\\"y\""},
+        {"S\xC3\xA3o \xF0\x9F\x98\x80", "\"S\xC3\xA3o \xF0\x9F\x98\x80\""},
+    };
+    for (const auto& [text, wire] : cases) {
+        EXPECT_EQ(field_text(Text{text}), wire) << printable(text);
+        // Whatever the text, exactly one unescaped line feed: the end of the line.
+        const std::string line = encode_one(Text{text});
+        std::size_t bare_lf = 0;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (line[i] == '\n' && (i == 0 || line[i - 1] != '\\')) ++bare_lf;
+        }
+        EXPECT_EQ(bare_lf, 1u) << printable(line);
+    }
+}
+
+TEST(Encoder, BadTextIsRefusedNamingTheColumn) {
+    EXPECT_EQ(refused_code(Text{"caf\xE9"}), ErrorCode::invalid_utf8);
+    EXPECT_EQ(refused_code(Text{"\xED\xA0\x80"}), ErrorCode::invalid_utf8);
+    EXPECT_EQ(refused_code(Text{std::string_view("a\0b", 3)}), ErrorCode::invalid_value);
+}
+
+TEST(Encoder, RowLayoutNullsAndNames) {
+    LineEncoder enc;
+    enc.add_row("my table", {{"a b", 1}, {"c=d", Null{}}, {"e", Text{"x"}}, {"f", ColumnValue{}}},
+                TimestampNanos(5));
+    enc.add_row("t", {{"only", 2.5}}, TimestampNanos(-5));
+    EXPECT_EQ(enc.data(), "my\\ table a\\ b=1i,e=\"x\" 5\nt only=2.5 -5\n");
+    EXPECT_EQ(enc.rows(), 2u);
+
+    // A first column that is null must not leave a ',' where the ' ' belongs.
+    LineEncoder enc2;
+    enc2.add_row("t", {{"n", Null{}}, {"v", 1}}, TimestampNanos(1));
+    EXPECT_EQ(enc2.data(), "t v=1i 1\n");
+}
+
+TEST(Encoder, RowsQuestDbWouldMisreadAreRefused) {
+    LineEncoder enc;
+    EXPECT_THROW(enc.add_row("t", {{"a", Null{}}}, at), IngressError);
+    EXPECT_THROW(enc.add_row("t", Columns{}, at), IngressError);
+    try {
+        enc.add_row("t", {{"a", 1}, {"b", 2}, {"a", 3}}, at);
+        ADD_FAILURE() << "a column given twice was accepted";
+    } catch (const IngressError& e) {
+        EXPECT_EQ(e.code(), ErrorCode::invalid_name);
+    }
+    EXPECT_EQ(enc.data(), "");
+    EXPECT_EQ(enc.rows(), 0u);
+}
+
+TEST(Encoder, LocalDateTimeUsesTheLocalZone) {
+    {
+        TzGuard tz("UTC");
+        EXPECT_EQ(field_text(LocalDateTime{2024, 2, 29, 13, 45, 30, 123456}), "1709214330123456t");
+        EXPECT_EQ(field_text(LocalDateTime{1970, 1, 1, 0, 0, 0, 0}), "0t");
+        EXPECT_EQ(field_text(LocalDateTime{1969, 12, 31, 23, 59, 59, 0}), "-1000000t");
+        EXPECT_EQ(field_text(LocalDateTime{1900, 1, 1, 0, 0, 0, 1}), "-2208988799999999t");
+    }
+    {
+        TzGuard tz("America/Sao_Paulo");  // UTC-3, no daylight saving since 2019
+        EXPECT_EQ(field_text(LocalDateTime{2024, 2, 29, 13, 45, 30, 123456}), "1709225130123456t");
+    }
+}
+
+TEST(Encoder, ImpossibleCalendarFieldsAreRefused) {
+    const LocalDateTime bad[] = {
+        {2023, 2, 29, 0, 0, 0, 0}, {2024, 4, 31, 0, 0, 0, 0}, {2024, 13, 1, 0, 0, 0, 0},
+        {2024, 0, 1, 0, 0, 0, 0},  {2024, 1, 0, 0, 0, 0, 0},  {2024, 1, 1, 24, 0, 0, 0},
+        {2024, 1, 1, 0, 60, 0, 0}, {2024, 1, 1, 0, 0, 60, 0}, {2024, 1, 1, 0, 0, 0, 1000000},
+        {2024, 1, 1, 0, 0, 0, -1}, {0, 1, 1, 0, 0, 0, 0},     {10000, 1, 1, 0, 0, 0, 0},
+    };
+    for (const auto& t : bad) {
+        std::string msg;
+        EXPECT_EQ(refused_code(t, &msg), ErrorCode::invalid_value);
+    }
+}
+
+}  // namespace
