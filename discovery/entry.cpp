@@ -13,7 +13,9 @@ std::size_t macro_index(std::string_view key) {
     throw std::out_of_range("chave de descoberta desconhecida: " + std::string(key));
 }
 
-const Value& DiscoveryEntry::at(std::string_view key) const { return values[macro_index(key)]; }
+const Value& DiscoveryEntry::at(std::string_view key) const {
+    return values[macro_index(key)];
+}
 
 DiscoveryEntry build_entry(const CustomerRecord& normalised) {
     DiscoveryEntry entry;

@@ -11,8 +11,7 @@ namespace tessim {
 namespace {
 
 std::string where(const ConnectionSettings& s) {
-    return "usuário '" + s.user + "' em " + s.host + ":" + s.port + ", banco '" + s.database +
-           "'";
+    return "usuário '" + s.user + "' em " + s.host + ":" + s.port + ", banco '" + s.database + "'";
 }
 
 [[noreturn]] void query_failed(MYSQL* conn, const char* what) {
@@ -97,10 +96,10 @@ MysqlConnection conectar(const ConnectionSettings& settings) {
     if (!mysql_real_connect(conn.get(), settings.host.c_str(), settings.user.c_str(),
                             settings.password.c_str(), settings.database.c_str(), port, nullptr,
                             0)) {
-        throw ConnectionError(mysql_errno(conn.get()),
-                              "falha ao conectar ao MySQL (" + where(settings) + ", erro " +
-                                  std::to_string(mysql_errno(conn.get())) +
-                                  "): " + mysql_error(conn.get()));
+        throw ConnectionError(mysql_errno(conn.get()), "falha ao conectar ao MySQL (" +
+                                                           where(settings) + ", erro " +
+                                                           std::to_string(mysql_errno(conn.get())) +
+                                                           "): " + mysql_error(conn.get()));
     }
     return conn;
 }
@@ -123,8 +122,7 @@ QueryTable fetch_table(MYSQL* conn, std::string_view sql) {
     for (const Column& c : cols) table.columns.emplace_back(c.name);
     table.rows.reserve(mysql_num_rows(res.get()));
     read_rows(
-        conn, res.get(), cols, table.texts,
-        [&] { table.rows.emplace_back().reserve(cols.size()); },
+        conn, res.get(), cols, table.texts, [&] { table.rows.emplace_back().reserve(cols.size()); },
         [&](std::size_t, Value v) { table.rows.back().push_back(v); });
     return table;
 }

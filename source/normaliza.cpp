@@ -14,14 +14,37 @@ namespace tessim {
 namespace {
 
 constexpr std::array<std::string_view, kCampos> kFieldNames = {
-    "idCliente",      "nomeCliente",     "cpfCliente",         "cnpjCliente",
-    "bairroCliente",  "cidadeCliente",   "estadoCliente",      "statusCliente",
-    "dataInstalacao", "dataCadastro",    "diaVencimento",      "dataRescisao",
-    "dataSuspensao",  "motivoSuspensao", "nomeEmpresa",        "nomePlano",
-    "valorPlano",     "nomeVendedor",    "dataNascimento",     "isento",
-    "tituloAtraso",   "valorAtraso",     "dataPrimeiroAtraso", "dataVencimentoContrato",
-    "ativo",          "idServico",       "contratosSemAssinatura", "motivoRescisao",
-    "dataFinalFidelidade", "ruc",        "tipoPessoa",
+    "idCliente",
+    "nomeCliente",
+    "cpfCliente",
+    "cnpjCliente",
+    "bairroCliente",
+    "cidadeCliente",
+    "estadoCliente",
+    "statusCliente",
+    "dataInstalacao",
+    "dataCadastro",
+    "diaVencimento",
+    "dataRescisao",
+    "dataSuspensao",
+    "motivoSuspensao",
+    "nomeEmpresa",
+    "nomePlano",
+    "valorPlano",
+    "nomeVendedor",
+    "dataNascimento",
+    "isento",
+    "tituloAtraso",
+    "valorAtraso",
+    "dataPrimeiroAtraso",
+    "dataVencimentoContrato",
+    "ativo",
+    "idServico",
+    "contratosSemAssinatura",
+    "motivoRescisao",
+    "dataFinalFidelidade",
+    "ruc",
+    "tipoPessoa",
 };
 
 bool all_zero_digits(std::string_view digits) {
@@ -48,9 +71,11 @@ std::size_t code_points(std::string_view s) {
 std::string as_text(const Value& v) {
     char buf[64];
     switch (v.kind) {
-        case Kind::null: return "nulo";
+        case Kind::null:
+            return "nulo";
         case Kind::text:
-        case Kind::decimal: return std::string(v.text());
+        case Kind::decimal:
+            return std::string(v.text());
         case Kind::integer: {
             auto r = std::to_chars(buf, buf + sizeof buf, v.u.integer);
             return std::string(buf, r.ptr);
@@ -66,8 +91,8 @@ std::string as_text(const Value& v) {
         }
         case Kind::datetime: {
             CivilTime t = v.time();
-            int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year,
-                                  t.month, t.day, t.hour, t.minute, t.second);
+            int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month,
+                                  t.day, t.hour, t.minute, t.second);
             if (t.microsecond) std::snprintf(buf + n, sizeof buf - n, ".%06d", t.microsecond);
             return buf;
         }
@@ -92,7 +117,8 @@ Value repaired(const Value& v, TextStore& texts, std::string& scratch) {
 std::int64_t whole_day(const CustomerRecord& raw) {
     const Value& v = raw[diaVencimento];
     switch (v.kind) {
-        case Kind::integer: return v.u.integer;
+        case Kind::integer:
+            return v.u.integer;
         case Kind::text: {
             std::string_view s = trim_blanks(v.text());
             if (!s.empty() && s[0] == '+') s.remove_prefix(1);
@@ -121,7 +147,8 @@ std::int64_t whole_day(const CustomerRecord& raw) {
                 fail(raw, diaVencimento, "número fora do intervalo: " + as_text(v));
             return static_cast<std::int64_t>(d);
         }
-        default: fail(raw, diaVencimento, "não é um inteiro: " + as_text(v));
+        default:
+            fail(raw, diaVencimento, "não é um inteiro: " + as_text(v));
     }
 }
 
@@ -129,20 +156,22 @@ double price(const CustomerRecord& raw) {
     const Value& v = raw[valorPlano];
     if (!tem_valor(v)) return 0.0;
     switch (v.kind) {
-        case Kind::floating: return v.u.floating;
-        case Kind::integer: return static_cast<double>(v.u.integer);
+        case Kind::floating:
+            return v.u.floating;
+        case Kind::integer:
+            return static_cast<double>(v.u.integer);
         case Kind::decimal:
         case Kind::text: {
             std::string_view s = v.kind == Kind::text ? trim_blanks(v.text()) : v.text();
             if (!s.empty() && s[0] == '+') s.remove_prefix(1);
             double d = 0;
             auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
-            if (s.empty() || ec != std::errc() || end != s.data() + s.size() ||
-                !std::isfinite(d))
+            if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !std::isfinite(d))
                 fail(raw, valorPlano, "'" + std::string(v.text()) + "' não é um número decimal");
             return d;
         }
-        default: fail(raw, valorPlano, "não é um número: " + as_text(v));
+        default:
+            fail(raw, valorPlano, "não é um número: " + as_text(v));
     }
 }
 
@@ -156,17 +185,25 @@ Value local_datetime_of(const CustomerRecord& raw, Campo campo) {
 
 }  // namespace
 
-std::string_view field_name(Campo campo) { return kFieldNames.at(campo); }
+std::string_view field_name(Campo campo) {
+    return kFieldNames.at(campo);
+}
 
 bool tem_valor(const Value& v) {
     switch (v.kind) {
-        case Kind::null: return false;
-        case Kind::text: return v.size != 0;
-        case Kind::integer: return v.u.integer != 0;
-        case Kind::floating: return v.u.floating != 0.0;
-        case Kind::decimal: return !all_zero_digits(v.text());
+        case Kind::null:
+            return false;
+        case Kind::text:
+            return v.size != 0;
+        case Kind::integer:
+            return v.u.integer != 0;
+        case Kind::floating:
+            return v.u.floating != 0.0;
+        case Kind::decimal:
+            return !all_zero_digits(v.text());
         case Kind::date:
-        case Kind::datetime: return true;
+        case Kind::datetime:
+            return true;
     }
     return true;
 }
@@ -214,8 +251,8 @@ Value local_datetime(const Value& v) {
     std::tm local{};
     if (!localtime_r(&seconds, &local))
         throw NormalizationError("localtime não converte " + as_text(v));
-    return Value::of_datetime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                               local.tm_hour, local.tm_min, local.tm_sec, 0});
+    return Value::of_datetime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                               local.tm_min, local.tm_sec, 0});
 }
 
 CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts) {

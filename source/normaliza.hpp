@@ -14,7 +14,7 @@ namespace tessim {
 // A field that cannot be normalised. The message names the field and the contract
 // (idServico), so the operator can find the row.
 class NormalizationError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

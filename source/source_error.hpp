@@ -10,31 +10,31 @@
 namespace tessim {
 
 class SourceError : public std::runtime_error {
-public:
+  public:
     SourceError(unsigned code, const std::string& message)
         : std::runtime_error(message), code_(code) {}
     unsigned code() const { return code_; }
 
-private:
+  private:
     unsigned code_;
 };
 
 // Opening the connection failed: refused, unknown host, bad login, missing database.
 class ConnectionError : public SourceError {
-public:
+  public:
     using SourceError::SourceError;
 };
 
 // The server rejected the statement, or the connection broke while running or fetching it.
 class QueryError : public SourceError {
-public:
+  public:
     using SourceError::SourceError;
 };
 
 // A column value that has no faithful place in the value model (an unsigned BIGINT above
 // the signed range, a malformed number): better to stop than to deliver a wrong value.
 class ValueError : public SourceError {
-public:
+  public:
     using SourceError::SourceError;
 };
 

@@ -12,8 +12,8 @@ namespace tessim {
 namespace {
 
 [[noreturn]] void bad_value(std::string_view column, std::string_view bytes, const char* why) {
-    throw ValueError(0, "valor inválido na coluna '" + std::string(column) + "' (" + why +
-                            "): '" + std::string(bytes) + "'");
+    throw ValueError(0, "valor inválido na coluna '" + std::string(column) + "' (" + why + "): '" +
+                            std::string(bytes) + "'");
 }
 
 template <typename T>
@@ -33,7 +33,9 @@ int digits_at(std::string_view s, std::size_t pos, std::size_t width) {
     return v;
 }
 
-bool is_leap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+bool is_leap(int y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
 
 bool real_day(int year, int month, int day) {
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -65,8 +67,7 @@ Value datetime_value(std::string_view s, std::string_view column) {
     t.hour = digits_at(s, 11, 2);
     t.minute = digits_at(s, 14, 2);
     t.second = digits_at(s, 17, 2);
-    if (t.hour < 0 || t.minute < 0 || t.second < 0 || t.hour > 23 || t.minute > 59 ||
-        t.second > 59)
+    if (t.hour < 0 || t.minute < 0 || t.second < 0 || t.hour > 23 || t.minute > 59 || t.second > 59)
         bad_value(column, s, "hora malformada");
     if (s.size() > 19) {
         std::string_view frac = s.substr(20);
@@ -100,11 +101,14 @@ bool decimal_shape(std::string_view s) {
 ColumnKind column_kind(const MYSQL_FIELD& field) {
     switch (field.type) {
         case MYSQL_TYPE_DECIMAL:
-        case MYSQL_TYPE_NEWDECIMAL: return ColumnKind::decimal;
+        case MYSQL_TYPE_NEWDECIMAL:
+            return ColumnKind::decimal;
         case MYSQL_TYPE_DATE:
-        case MYSQL_TYPE_NEWDATE: return ColumnKind::date;
+        case MYSQL_TYPE_NEWDATE:
+            return ColumnKind::date;
         case MYSQL_TYPE_DATETIME:
-        case MYSQL_TYPE_TIMESTAMP: return ColumnKind::datetime;
+        case MYSQL_TYPE_TIMESTAMP:
+            return ColumnKind::datetime;
         case MYSQL_TYPE_TINY:
         case MYSQL_TYPE_SHORT:
         case MYSQL_TYPE_INT24:
@@ -112,11 +116,15 @@ ColumnKind column_kind(const MYSQL_FIELD& field) {
         case MYSQL_TYPE_LONGLONG:
             return (field.flags & UNSIGNED_FLAG) ? ColumnKind::unsigned_integer
                                                  : ColumnKind::integer;
-        case MYSQL_TYPE_YEAR: return ColumnKind::integer;
-        case MYSQL_TYPE_BIT: return ColumnKind::bit;
+        case MYSQL_TYPE_YEAR:
+            return ColumnKind::integer;
+        case MYSQL_TYPE_BIT:
+            return ColumnKind::bit;
         case MYSQL_TYPE_FLOAT:
-        case MYSQL_TYPE_DOUBLE: return ColumnKind::floating;
-        default: return ColumnKind::text;
+        case MYSQL_TYPE_DOUBLE:
+            return ColumnKind::floating;
+        default:
+            return ColumnKind::text;
     }
 }
 
@@ -153,9 +161,12 @@ Value column_value(ColumnKind kind, const char* data, unsigned long length, Text
             if (!parse_whole(s, v)) bad_value(column, s, "ponto flutuante");
             return Value::of_double(v);
         }
-        case ColumnKind::date: return date_value(s, column);
-        case ColumnKind::datetime: return datetime_value(s, column);
-        case ColumnKind::text: return Value::of_text(texts.keep(s));
+        case ColumnKind::date:
+            return date_value(s, column);
+        case ColumnKind::datetime:
+            return datetime_value(s, column);
+        case ColumnKind::text:
+            return Value::of_text(texts.keep(s));
     }
     return Value::null();
 }

@@ -43,10 +43,10 @@ CivilTime unpack(std::int64_t packed) {
 
 void check_civil(const CivilTime& t) {
     bool ok = t.year >= std::numeric_limits<std::int16_t>::min() &&
-              t.year <= std::numeric_limits<std::int16_t>::max() && t.month >= 0 &&
-              t.month <= 12 && t.day >= 0 && t.day <= 31 && t.hour >= 0 && t.hour <= 23 &&
-              t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 60 &&
-              t.microsecond >= 0 && t.microsecond <= 999999;
+              t.year <= std::numeric_limits<std::int16_t>::max() && t.month >= 0 && t.month <= 12 &&
+              t.day >= 0 && t.day <= 31 && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
+              t.minute <= 59 && t.second >= 0 && t.second <= 60 && t.microsecond >= 0 &&
+              t.microsecond <= 999999;
     if (!ok) throw std::out_of_range("data/hora fora do intervalo representável");
 }
 
@@ -78,8 +78,12 @@ static Value bytes_value(Kind kind, std::string_view bytes) {
     return r;
 }
 
-Value Value::of_text(std::string_view bytes) { return bytes_value(Kind::text, bytes); }
-Value Value::of_decimal(std::string_view digits) { return bytes_value(Kind::decimal, digits); }
+Value Value::of_text(std::string_view bytes) {
+    return bytes_value(Kind::text, bytes);
+}
+Value Value::of_decimal(std::string_view digits) {
+    return bytes_value(Kind::decimal, digits);
+}
 
 Value Value::of_date(int year, int month, int day) {
     Value r = of_datetime(CivilTime{year, month, day, 0, 0, 0, 0});
@@ -110,26 +114,38 @@ CivilTime Value::time() const {
 bool operator==(const Value& a, const Value& b) {
     if (a.kind != b.kind) return false;
     switch (a.kind) {
-        case Kind::null: return true;
-        case Kind::integer: return a.u.integer == b.u.integer;
-        case Kind::floating: return a.u.floating == b.u.floating;
+        case Kind::null:
+            return true;
+        case Kind::integer:
+            return a.u.integer == b.u.integer;
+        case Kind::floating:
+            return a.u.floating == b.u.floating;
         case Kind::text:
-        case Kind::decimal: return a.text() == b.text();
+        case Kind::decimal:
+            return a.text() == b.text();
         case Kind::date:
-        case Kind::datetime: return a.u.packed_time == b.u.packed_time;
+        case Kind::datetime:
+            return a.u.packed_time == b.u.packed_time;
     }
     return false;
 }
 
 const char* kind_name(Kind k) {
     switch (k) {
-        case Kind::null: return "null";
-        case Kind::integer: return "integer";
-        case Kind::decimal: return "decimal";
-        case Kind::floating: return "floating";
-        case Kind::text: return "text";
-        case Kind::date: return "date";
-        case Kind::datetime: return "datetime";
+        case Kind::null:
+            return "null";
+        case Kind::integer:
+            return "integer";
+        case Kind::decimal:
+            return "decimal";
+        case Kind::floating:
+            return "floating";
+        case Kind::text:
+            return "text";
+        case Kind::date:
+            return "date";
+        case Kind::datetime:
+            return "datetime";
     }
     return "?";
 }

@@ -64,7 +64,7 @@ const char* kind_name(Kind k);
 // Append-only byte arena. Views handed out stay valid for the life of the store, also
 // after the store itself has been moved.
 class TextStore {
-public:
+  public:
     TextStore() = default;
     // A moved-from store must not keep writing into the block it handed over: the moves
     // leave it empty (and usable) rather than with a cursor into someone else's memory.
@@ -79,7 +79,7 @@ public:
     void reserve(std::size_t bytes);
     std::size_t bytes_held() const { return held_; }
 
-private:
+  private:
     std::vector<std::unique_ptr<char[]>> blocks_;
     char* cursor_ = nullptr;
     std::size_t left_ = 0;

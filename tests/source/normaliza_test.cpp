@@ -1,0 +1,259 @@
+#include "source/normaliza.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace tessim {
+namespace {
+
+// Sets TZ for the lifetime of the object and restores the previous setting.
+class ScopedTimeZone {
+  public:
+    explicit ScopedTimeZone(const char* tz) {
+        if (const char* old = std::getenv("TZ")) old_ = old;
+        ::setenv("TZ", tz, 1);
+        ::tzset();
+    }
+    ~ScopedTimeZone() {
+        if (old_)
+            ::setenv("TZ", old_->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+
+  private:
+    std::optional<std::string> old_;
+};
+
+CustomerRecord raw_record() {
+    CustomerRecord r{};
+    r[idServico] = Value::of_integer(7);
+    r[diaVencimento] = Value::of_integer(10);
+    return r;
+}
+
+Value text(std::string_view s) {
+    return Value::of_text(s);
+}
+Value dec(std::string_view s) {
+    return Value::of_decimal(s);
+}
+
+TEST(Normaliza, HasAValue) {
+    const std::pair<Value, bool> cases[] = {
+        {Value::null(), false},
+        {text(""), false},
+        {Value::of_integer(0), false},
+        {dec("0.00"), false},
+        {dec("-0.0"), false},
+        {Value::of_double(0.0), false},
+        {Value::of_double(-0.0), false},
+        {text(" "), true},
+        {text("0"), true},
+        {Value::of_integer(-1), true},
+        {dec("0.01"), true},
+        {Value::of_double(1e-300), true},
+        {Value::of_date(1970, 1, 1), true},
+    };
+    for (const auto& [v, expected] : cases)
+        EXPECT_EQ(tem_valor(v), expected) << kind_name(v.kind) << " '" << v.text() << "'";
+}
+
+TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
+    TextStore texts;
+    CustomerRecord raw = raw_record();
+    std::string maria = "Maria";
+    std::string mojibake = "Jo\xC3\x83\xC2\xA3o";  // "João" decoded as Windows-1252
+    raw[nomeCliente] = text(maria);
+    raw[bairroCliente] = text("");
+    raw[cidadeCliente] = Value::null();
+    raw[nomePlano] = text(mojibake);
+    raw[nomeEmpresa] = text("   ");
+    CustomerRecord n = normalizar(raw, texts);
+    EXPECT_EQ(n[nomeCliente].text(), "Maria");
+    EXPECT_EQ(n[nomeCliente].text().data(), maria.data());  // no copy for unchanged text
+    EXPECT_TRUE(n[bairroCliente].is_null());
+    EXPECT_TRUE(n[cidadeCliente].is_null());
+    EXPECT_EQ(n[nomePlano].text(), "Jo\xC3\xA3o");
+    EXPECT_EQ(n[nomeEmpresa].kind, Kind::text);  // blanks have a value
+}
+
+TEST(Normaliza, ZeroPaddingCountsCharactersAndKeepsTheSign) {
+    TextStore texts;
+    struct Case {
+        Value in;
+        std::size_t width;
+        std::optional<std::string> out;  // nullopt: the raw value comes back unchanged
+    };
+    const Case cases[] = {
+        {Value::of_integer(1234567890), 11, "01234567890"},
+        {text("123456789012"), 11, std::nullopt},
+        {text("12345678901"), 11, std::nullopt},
+        {Value::null(), 11, std::nullopt},
+        {text(""), 11, std::nullopt},
+        {Value::of_integer(0), 11, std::nullopt},
+        {text("-5"), 11, "-0000000005"},
+        {Value::of_integer(-5), 11, "-0000000005"},
+        {text("+7"), 11, "+0000000007"},
+        {text("191"), 14, "00000000000191"},
+        {text("a\xC3\xA7\xC3\xA3o"), 8, "0000a\xC3\xA7\xC3\xA3o"},  // 4 characters, 6 bytes
+        {text(" 1"), 4, "00 1"},
+        {Value::of_integer(123456789012345), 14, "123456789012345"},
+    };
+    for (const Case& c : cases) {
+        Value v = zero_padding(c.in, c.width, texts);
+        if (!c.out) {
+            EXPECT_EQ(v, c.in) << c.in.text();
+            continue;
+        }
+        EXPECT_EQ(v.kind, Kind::text);
+        EXPECT_EQ(v.text(), *c.out);
+    }
+    // The raw "-5" must read "-", nine zeros, "5".
+    EXPECT_EQ(zero_padding(text("-5"), 11, texts).text(), "-" + std::string(9, '0') + "5");
+}
+
+class LocalDateTime : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(LocalDateTime, OrdinaryTimesComeBackWithWholeSeconds) {
+    ScopedTimeZone tz(GetParam());
+    const std::pair<Value, CivilTime> cases[] = {
+        {Value::of_date(2021, 3, 5), {2021, 3, 5, 0, 0, 0, 0}},
+        {Value::of_datetime({2021, 3, 5, 14, 7, 9, 250000}), {2021, 3, 5, 14, 7, 9, 0}},
+        {Value::of_date(1965, 7, 14), {1965, 7, 14, 0, 0, 0, 0}},
+        {Value::of_datetime({1969, 12, 31, 23, 59, 59, 0}), {1969, 12, 31, 23, 59, 59, 0}},
+        {Value::of_datetime({2038, 1, 19, 3, 14, 8, 0}), {2038, 1, 19, 3, 14, 8, 0}},
+    };
+    for (const auto& [in, out] : cases) {
+        Value v = local_datetime(in);
+        EXPECT_EQ(v.kind, Kind::datetime);
+        EXPECT_EQ(v.time(), out) << out.year << "-" << out.month << "-" << out.day;
+    }
+    EXPECT_TRUE(local_datetime(Value::null()).is_null());
+    EXPECT_TRUE(local_datetime(text("")).is_null());
+    EXPECT_THROW(local_datetime(text("2021-03-05")), NormalizationError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Zones, LocalDateTime, ::testing::Values("UTC", "America/Sao_Paulo"));
+
+TEST(Normaliza, WallTimesInADaylightSavingGapMoveForward) {
+    // On 2018-11-04 clocks in Sao Paulo jumped from 00:00 to 01:00: 00:30 never happened.
+    {
+        ScopedTimeZone tz("America/Sao_Paulo");
+        EXPECT_EQ(local_datetime(Value::of_datetime({2018, 11, 4, 0, 30, 0, 0})).time(),
+                  (CivilTime{2018, 11, 4, 1, 30, 0, 0}));
+        EXPECT_EQ(local_datetime(Value::of_date(2018, 11, 4)).time(),
+                  (CivilTime{2018, 11, 4, 1, 0, 0, 0}));
+    }
+    ScopedTimeZone utc("UTC");
+    EXPECT_EQ(local_datetime(Value::of_datetime({2018, 11, 4, 0, 30, 0, 0})).time(),
+              (CivilTime{2018, 11, 4, 0, 30, 0, 0}));
+}
+
+TEST(Normaliza, DueDayBecomesAnInteger) {
+    TextStore texts;
+    const std::pair<Value, std::int64_t> ok[] = {
+        {Value::of_integer(10), 10},
+        {text("10"), 10},
+        {text(" 10\t"), 10},
+        {text("+5"), 5},
+        {text("-3"), -3},
+        {dec("15.99"), 15},
+        {dec("-3.70"), -3},
+        {dec(".5"), 0},
+        {Value::of_double(7.9), 7},
+        {Value::of_double(-7.9), -7},
+    };
+    for (const auto& [in, out] : ok) {
+        CustomerRecord raw = raw_record();
+        raw[diaVencimento] = in;
+        EXPECT_EQ(normalizar(raw, texts)[diaVencimento], Value::of_integer(out)) << in.text();
+    }
+    const Value bad[] = {Value::null(),          text(""),    text("dez"),
+                         text("10.5"),           text("1 0"), Value::of_date(2021, 1, 10),
+                         Value::of_double(1e300)};
+    for (const Value& in : bad) {
+        CustomerRecord raw = raw_record();
+        raw[diaVencimento] = in;
+        try {
+            normalizar(raw, texts);
+            ADD_FAILURE() << "accepted " << kind_name(in.kind) << " '" << in.text() << "'";
+        } catch (const NormalizationError& e) {
+            std::string msg = e.what();
+            EXPECT_NE(msg.find("diaVencimento"), std::string::npos) << msg;
+            EXPECT_NE(msg.find("idServico=7"), std::string::npos) << msg;
+        }
+    }
+}
+
+TEST(Normaliza, PriceIsAlwaysADouble) {
+    TextStore texts;
+    const std::pair<Value, double> cases[] = {
+        {Value::null(), 0.0},
+        {Value::of_integer(0), 0.0},
+        {dec("0.00"), 0.0},
+        {dec("99.90"), 99.9},
+        {Value::of_integer(100), 100.0},
+        {Value::of_double(49.5), 49.5},
+        {text(" 49.50 "), 49.5},
+        {text(""), 0.0},
+        {dec("-1.25"), -1.25},
+    };
+    for (const auto& [in, out] : cases) {
+        CustomerRecord raw = raw_record();
+        raw[valorPlano] = in;
+        EXPECT_EQ(normalizar(raw, texts)[valorPlano], Value::of_double(out)) << in.text();
+    }
+    CustomerRecord raw = raw_record();
+    raw[valorPlano] = text("R$ 10");
+    try {
+        normalizar(raw, texts);
+        FAIL() << "read an unreadable price";
+    } catch (const NormalizationError& e) {
+        EXPECT_NE(std::string(e.what()).find("valorPlano"), std::string::npos);
+    }
+}
+
+TEST(Normaliza, PassThroughFieldsStayAsRead) {
+    ScopedTimeZone tz("UTC");
+    TextStore texts;
+    CustomerRecord raw = raw_record();
+    raw[idCliente] = Value::of_integer(42);
+    raw[statusCliente] = Value::of_integer(3);
+    raw[isento] = Value::of_integer(0);
+    raw[tituloAtraso] = Value::of_integer(0);
+    raw[valorAtraso] = Value::of_integer(0);  // stays the integer 0, unlike valorPlano
+    raw[ativo] = Value::of_integer(1);
+    raw[contratosSemAssinatura] = text("");
+    raw[ruc] = text("");
+    raw[tipoPessoa] = text("F");
+    raw[dataCadastro] = Value::of_datetime({2020, 1, 2, 3, 4, 5, 6});
+    CustomerRecord n = normalizar(raw, texts);
+    for (Campo f : {idCliente, statusCliente, isento, tituloAtraso, valorAtraso, ativo, idServico,
+                    contratosSemAssinatura, ruc, tipoPessoa})
+        EXPECT_EQ(n[f], raw[f]) << field_name(f);
+    EXPECT_EQ(n[valorPlano], Value::of_double(0.0));
+    EXPECT_EQ(n[dataCadastro], Value::of_datetime({2020, 1, 2, 3, 4, 5, 0}));
+    raw[valorAtraso] = dec("0.00");
+    EXPECT_EQ(normalizar(raw, texts)[valorAtraso], dec("0.00"));
+}
+
+TEST(Normaliza, ABadDateNamesItsField) {
+    TextStore texts;
+    CustomerRecord raw = raw_record();
+    raw[dataRescisao] = text("ontem");
+    try {
+        normalizar(raw, texts);
+        FAIL();
+    } catch (const NormalizationError& e) {
+        EXPECT_NE(std::string(e.what()).find("dataRescisao"), std::string::npos) << e.what();
+    }
+}
+
+}  // namespace
+}  // namespace tessim
