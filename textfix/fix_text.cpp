@@ -11,9 +11,9 @@
 namespace textfix {
 namespace {
 
-// Double encoding is common, triple happens; beyond that the text is noise and further passes
-// would only risk turning noise into other noise.
-constexpr int kMaxLayers = 4;
+// Double encoding is common, triple happens. Every pass shortens the text, so the bound only
+// caps the time spent on adversarial input.
+constexpr int kMaxRounds = 10;
 
 std::size_t ascii_prefix(std::string_view s) {
     const char* p = s.data();
@@ -59,21 +59,37 @@ bool all_inert(const std::u32string& cps) {
     return true;
 }
 
-void compose(std::u32string& cps) {
-    if (!all_inert(cps)) cps = detail::decode_lenient(detail::to_nfc(detail::encode_utf8(cps)));
+bool compose(std::u32string& cps) {
+    if (all_inert(cps)) return false;
+    std::u32string composed = detail::decode_lenient(detail::to_nfc(detail::encode_utf8(cps)));
+    if (composed == cps) return false;
+    cps = std::move(composed);
+    return true;
+}
+
+bool punctuate_c1(std::u32string& cps) {
+    bool changed = false;
+    for (char32_t& cp : cps) {
+        const char32_t mapped = detail::c1_to_cp1252(cp);
+        changed = changed || mapped != cp;
+        cp = mapped;
+    }
+    return changed;
 }
 
 std::string repair(std::string_view text) {
     std::u32string cps = detail::decode_lenient(text);
-    // Composing before each layer matters: "A" + U+0303 followed by "£" is "Ã£" once composed,
-    // and a second call must not find mojibake that this one left behind.
-    compose(cps);
-    for (int layer = 0; layer < kMaxLayers && detail::undo_mojibake_once(cps); ++layer) {
-        compose(cps);
+    // A round undoes one layer of mojibake, then turns C1 controls into punctuation and
+    // composes. Either step can reveal more mojibake ("A" + U+0303 + "£" composes to "Ã£") or
+    // change the context a verdict rests on, so the rounds go on until one changes nothing:
+    // the result is then a text a second call leaves alone. The first round still sees the
+    // raw C1 controls, which are certain evidence of Latin-1 mojibake.
+    for (int round = 0; round < kMaxRounds; ++round) {
+        bool changed = detail::undo_mojibake_once(cps);
+        changed = punctuate_c1(cps) || changed;
+        changed = compose(cps) || changed;
+        if (!changed) break;
     }
-    // Runs last: every C1 control that was part of a mojibake sequence is gone by now, and the
-    // punctuation put in its place neither composes nor moves under NFC.
-    for (char32_t& cp : cps) cp = detail::c1_to_cp1252(cp);
     return detail::encode_utf8(cps);
 }
 

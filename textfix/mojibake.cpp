@@ -27,9 +27,15 @@ struct Candidate {
     Evidence evidence;
 };
 
+// Judgements look at a C1 control as the punctuation it stands for, the form it has once the
+// repair is done, so that repairing the repaired text again reaches the same verdicts.
+utf8proc_category_t category(char32_t cp) {
+    return utf8proc_category(static_cast<utf8proc_int32_t>(c1_to_cp1252(cp)));
+}
+
 bool is_letter(char32_t cp) {
     if (cp < 0x80) return (cp | 0x20) >= 'a' && (cp | 0x20) <= 'z';
-    switch (utf8proc_category(static_cast<utf8proc_int32_t>(cp))) {
+    switch (category(cp)) {
         case UTF8PROC_CATEGORY_LU:
         case UTF8PROC_CATEGORY_LL:
         case UTF8PROC_CATEGORY_LT:
@@ -46,7 +52,7 @@ bool is_letter(char32_t cp) {
 // Punctuation that naturally follows a word in correct text and whose byte is a continuation
 // byte: no-break space, closing quotes, ellipsis, dashes, bullets, trade mark.
 bool closes_word(char32_t cp) {
-    switch (cp) {
+    switch (c1_to_cp1252(cp)) {
         case 0x00A0:  // no-break space
         case 0x00BB:  // »
         case 0x2019:  // ’
@@ -84,6 +90,10 @@ Evidence judge(const std::u32string& cps, std::size_t pos, std::size_t len, int 
     const bool after_letter = pos > 0 && is_letter(cps[pos - 1]);
     const bool before_letter = pos + len < cps.size() && is_letter(cps[pos + len]);
     const char32_t second = cps[pos + 1];
+    // A C1 control never occurs in correct text: Latin-1 mojibake ("JOSÃ\u0089") is certain.
+    for (std::size_t i = pos + 1; i < pos + len; ++i) {
+        if (cps[i] >= 0x80 && cps[i] <= 0x9F) return Evidence::kStrong;
+    }
     if (len == 2) {
         // "Â" never ends a Portuguese word, so "Â" plus anything is mojibake (Â° Âº Â<NBSP>).
         if (lead == 0xC2) return Evidence::kStrong;
@@ -94,12 +104,9 @@ Evidence judge(const std::u32string& cps, std::size_t pos, std::size_t len, int 
                 // upper-case word followed by a symbol is the likelier one.
                 const bool lower_result = second >= 0xA0 && second <= 0xBF;
                 const bool after_capital =
-                    pos > 0 && utf8proc_category(static_cast<utf8proc_int32_t>(cps[pos - 1])) ==
-                                   UTF8PROC_CATEGORY_LU;
+                    pos > 0 && category(cps[pos - 1]) == UTF8PROC_CATEGORY_LU;
                 const bool before_lower =
-                    pos + len < cps.size() &&
-                    utf8proc_category(static_cast<utf8proc_int32_t>(cps[pos + len])) ==
-                        UTF8PROC_CATEGORY_LL;
+                    pos + len < cps.size() && category(cps[pos + len]) == UTF8PROC_CATEGORY_LL;
                 if (lower_result && after_capital && !before_lower) return Evidence::kWeak;
                 return Evidence::kStrong;
             }
