@@ -150,7 +150,8 @@ TEST(TextfixRandomInput, NeverFailsAlwaysValidAndIdempotent) {
         "Ã",      "Â",      "£",        "©",        "§",        "ƒ",   "â€",     "œ",      "”", "“",
         "…",      "–",      "\xC2\xA0", "\xC2\xAD", "a",        "O",   " ",      "ã",      "ç", "É",
         "\xC3",   "\xA3",   "\xE2\x80", "\x93",     "\xF0\x9F", "😀",   "\u0303", "\u0301", "A", "e",
-        "\u0093", "\u0081", "ð",        "Ÿ",        "˜",        "\0"s, "\xFF",   "東",
+        "\u0093", "\u0081", "ð",        "Ÿ",        "˜",        "\0"s, "\xFF",   "東",     "Ì", "Ð",
+        "ÃƒÂ",    "Ã‰",     "ï»¿",      "\u009F",   "\u0323",   "I",   "M",
     };
     std::mt19937 rng(20240611);
     std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
