@@ -17,9 +17,15 @@ struct Step {
     std::string body;
 };
 
-inline Step answer(int status, std::string body = "") { return {Step::reply, status, body}; }
-inline Step hang() { return {Step::hang, 0, ""}; }
-inline Step drop() { return {Step::drop, 0, ""}; }
+inline Step answer(int status, std::string body = "") {
+    return {Step::reply, status, body};
+}
+inline Step hang() {
+    return {Step::hang, 0, ""};
+}
+inline Step drop() {
+    return {Step::drop, 0, ""};
+}
 
 struct ReceivedRequest {
     std::string head;  // request line and headers
@@ -27,7 +33,7 @@ struct ReceivedRequest {
 };
 
 class Responder {
-public:
+  public:
     explicit Responder(std::vector<Step> script);
     ~Responder();
     Responder(const Responder&) = delete;
@@ -36,7 +42,7 @@ public:
     std::uint16_t port() const { return port_; }
     std::vector<ReceivedRequest> requests() const;
 
-private:
+  private:
     void run();
     void serve(int fd);
 
