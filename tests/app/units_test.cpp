@@ -79,20 +79,4 @@ TEST(Palette, BytesAreExactlyTheSequences) {
     EXPECT_EQ(tessim::YELLOW, "\x1b[0;93m");
 }
 
-TEST(DiscoveryStandIn, FailsInsteadOfPretendingToSucceed) {
-    RunConfig config;
-    config.mode.set("descobertaClientes");
-    for (auto* field :
-         {&config.db_host, &config.db_port, &config.db_user, &config.db_password, &config.database,
-          &config.quest_db_ip, &config.quest_db_port, &config.zabbix_host})
-        field->set("x");
-    tessim::install_run_config(config);
-    try {
-        tessim::descoberta_indisponivel();
-        ADD_FAILURE() << "the stand-in returned";
-    } catch (const std::runtime_error& failure) {
-        EXPECT_NE(std::string(failure.what()).find("ainda não disponível"), std::string::npos);
-    }
-}
-
 }  // namespace

@@ -1,0 +1,98 @@
+#include "discovery/descoberta.hpp"
+
+#include <cstdio>
+#include <string>
+
+#include "app/palette.hpp"
+#include "app/run_config.hpp"
+#include "discovery/entry.hpp"
+#include "process/console.hpp"
+#include "process/end_run.hpp"
+#include "source/mysql_source.hpp"
+#include "store/printed_form.hpp"
+#include "store/send_questdb.hpp"
+
+namespace tessim {
+namespace {
+
+using tavmolibrary::process_library::print_line;
+
+std::string two(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+std::string valor_debug(const Value& v) {
+    switch (v.kind) {
+        case Kind::null:
+            return "None";
+        case Kind::integer:
+            return std::to_string(v.u.integer);
+        case Kind::decimal:
+            return std::string(v.text());
+        case Kind::floating:
+            return printed_float(v.u.floating);
+        case Kind::text:
+            return printed_text(std::string(v.text()));
+        case Kind::date:
+        case Kind::datetime: {
+            const CivilTime t = v.time();
+            char buf[48];
+            std::snprintf(buf, sizeof buf, "%04d-%s-%s", t.year, two(t.month).c_str(),
+                          two(t.day).c_str());
+            std::string s = buf;
+            if (v.kind == Kind::date) return s;
+            s += " " + two(t.hour) + ":" + two(t.minute) + ":" + two(t.second);
+            if (t.microsecond != 0) {
+                std::snprintf(buf, sizeof buf, ".%06d", t.microsecond);
+                s += buf;
+            }
+            return s;
+        }
+    }
+    return "None";
+}
+
+void visao_debug(const CustomerRows& rows) {
+    print_line("Modo debug ativado.");
+    print_line(std::string(GREEN) + "\nVersão do script: " + std::string(VERSION) +
+               std::string(CYAN) + " \n");
+    print_line(std::string(CYAN) +
+               "...======================================== Clientes "
+               "==============================================...\n" +
+               std::string(RESET));
+    for (const CustomerRecord& raw : rows.records) print_line(linha_debug(raw));
+}
+
+}  // namespace
+
+std::string linha_debug(const CustomerRecord& raw) {
+    std::string linha = "(";
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (i) linha += ", ";
+        linha += valor_debug(raw[i]);
+    }
+    linha += ")";
+    return linha;
+}
+
+void descobertaClientes() {
+    const RunConfig& config = run_config();
+    CustomerRows rows;
+    {
+        MysqlConnection conn = conectar(connection_settings_from_run_config());
+        rows = obterDadosCliente(conn.get());
+    }  // the connection closes here, before any record is normalised
+
+    const DescobertaClientesDB descobertaClientesDB = build_discovery_list(rows);
+
+    if (config.zabbix_host.get() == "debug") {
+        visao_debug(rows);
+        return;
+    }
+    if (!sendQuestDB(descobertaClientesDB)) throw tavmolibrary::process_library::EndRun{1};
+    print_line("OK");
+}
+
+}  // namespace tessim

@@ -1,0 +1,357 @@
+#include "store/ingestao.hpp"
+
+#include <sys/time.h>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <ctime>
+#include <limits>
+#include <optional>
+#include <system_error>
+
+#include "ingress/errors.hpp"
+#include "ingress/sender.hpp"
+#include "process/console.hpp"
+#include "store/printed_form.hpp"
+#include "store/run_query.hpp"
+
+namespace tessim {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The row's columns in the order they are handed over, with the macro key each one reads;
+// the 32nd column carries the run timestamp.
+struct ColunaLinha {
+    std::string_view coluna;
+    std::string_view chave;
+};
+constexpr std::array<ColunaLinha, 31> kColunasLinha = {{
+    {"idServico", "{#ID_SERVICO}"},
+    {"idCliente", "{#ID_CLIENTE}"},
+    {"nomeCliente", "{#NOME_CLIENTE}"},
+    {"cpf", "{#CPF_CLIENTE}"},
+    {"cnpj", "{#CNPJ_CLIENTE}"},
+    {"bairro", "{#BAIRRO}"},
+    {"cidade", "{#CIDADE}"},
+    {"estado", "{#ESTADO}"},
+    {"statusCliente", "{#STATUS_CLIENTE}"},
+    {"ativo", "{#ATIVO}"},
+    {"dataInstalacao", "{#DATA_INSTALACAO}"},
+    {"dataCadastro", "{#DATA_CADASTRO}"},
+    {"diaVencimento", "{#DIA_VENCIMENTO}"},
+    {"dataRescisao", "{#DATA_RESCISAO}"},
+    {"dataSuspensao", "{#DATA_SUSPENSAO}"},
+    {"dataFinalFidelidade", "{#DATA_FINAL_FIDELIDADE}"},
+    {"motivoSuspensao", "{#MOTIVO_SUSPENSAO}"},
+    {"motivoRescisao", "{#MOTIVO_RESCISAO}"},
+    {"ruc", "{#RUC}"},
+    {"tipoPessoa", "{#TIPO_PESSOA}"},
+    {"nomeEmpresa", "{#NOME_EMPRESA}"},
+    {"nomePlano", "{#NOME_PLANO}"},
+    {"valorPlano", "{#VALOR_PLANO}"},
+    {"nomeVendedor", "{#NOME_VENDEDOR}"},
+    {"dataNascimento", "{#DATA_NASCIMENTO}"},
+    {"titulosAtraso", "{#TITULOS_ATRASO}"},
+    {"valorAtraso", "{#VALOR_ATRASO}"},
+    {"dataAtraso", "{#DATA_ATRASO}"},
+    {"isento", "{#ISENTO}"},
+    {"dataVencimentoContrato", "{#DATA_VENCIMENTO_CONTRATO}"},
+    {"contratosSemAssinatura", "{#CONTRATOS_SEM_ASSINATURA}"},
+}};
+constexpr std::string_view kColunaTimestamp = "timestamp";
+
+enum class Familia { inteiro, flutuante, texto, tempo, outra };
+
+struct Inteiros {
+    std::int64_t min, max;
+};
+
+// QuestDB keeps the smallest INT and LONG as their null, so those values would come back
+// as null: they are out of range here.
+std::optional<Inteiros> faixa_inteira(std::string_view tipo) {
+    if (tipo == "BYTE") return Inteiros{-128, 127};
+    if (tipo == "SHORT") return Inteiros{-32768, 32767};
+    if (tipo == "INT") return Inteiros{-2147483647, 2147483647};
+    if (tipo == "LONG")
+        return Inteiros{std::numeric_limits<std::int64_t>::min() + 1,
+                        std::numeric_limits<std::int64_t>::max()};
+    return std::nullopt;
+}
+
+Familia familia(std::string_view tipo) {
+    if (faixa_inteira(tipo)) return Familia::inteiro;
+    if (tipo == "DOUBLE" || tipo == "FLOAT") return Familia::flutuante;
+    if (tipo == "STRING" || tipo == "VARCHAR" || tipo == "SYMBOL") return Familia::texto;
+    if (tipo == "TIMESTAMP" || tipo == "DATE") return Familia::tempo;
+    return Familia::outra;
+}
+
+ingress::LocalDateTime data_local(const Value& v) {
+    const CivilTime t = v.time();
+    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.microsecond};
+}
+
+// The value as it stands, for a column of its own kind.
+ingress::ColumnValue natural(const Value& v) {
+    switch (v.kind) {
+        case Kind::null:
+            return ingress::Null{};
+        case Kind::integer:
+            return v.u.integer;
+        case Kind::floating:
+            return v.u.floating;
+        case Kind::decimal:
+            return ingress::Decimal{v.text()};
+        case Kind::text:
+            return ingress::Text{v.text()};
+        case Kind::date:
+        case Kind::datetime:
+            return data_local(v);
+    }
+    return ingress::Null{};
+}
+
+std::optional<std::int64_t> inteiro_de_texto(std::string_view s) {
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    if (s.empty()) return std::nullopt;
+    std::int64_t v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
+    return v;
+}
+
+// Digits of an exact decimal whose fraction is all zeros, as an integer.
+std::optional<std::int64_t> inteiro_de_decimal(std::string_view digits) {
+    const auto ponto = digits.find('.');
+    if (ponto != std::string_view::npos) {
+        if (digits.find_first_not_of('0', ponto + 1) != std::string_view::npos) return std::nullopt;
+        digits = digits.substr(0, ponto);
+    }
+    if (digits == "-" || digits.empty()) return 0;
+    return inteiro_de_texto(digits);
+}
+
+std::optional<std::int64_t> inteiro_de_double(double d) {
+    // Doubles from -2^63 up to but excluding 2^63 fit; anything with a fraction does not.
+    if (!std::isfinite(d) || d != std::trunc(d) || d < -9223372036854775808.0 ||
+        d >= 9223372036854775808.0)
+        return std::nullopt;
+    return static_cast<std::int64_t>(d);
+}
+
+// Integers up to 2^53 in magnitude are exact doubles.
+std::optional<double> double_de_inteiro(std::int64_t v) {
+    constexpr std::int64_t limite = std::int64_t{1} << 53;
+    if (v < -limite || v > limite) return std::nullopt;
+    return static_cast<double>(v);
+}
+
+std::optional<double> double_de_texto(std::string_view s) {
+    double d = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
+    if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(d)) return std::nullopt;
+    return d;
+}
+
+std::optional<ingress::ColumnValue> para_inteiro(const Value& v, const Inteiros& faixa) {
+    std::optional<std::int64_t> n;
+    switch (v.kind) {
+        case Kind::integer:
+            n = v.u.integer;
+            break;
+        case Kind::text:
+            n = inteiro_de_texto(v.text());
+            break;
+        case Kind::decimal:
+            n = inteiro_de_decimal(v.text());
+            break;
+        case Kind::floating:
+            n = inteiro_de_double(v.u.floating);
+            break;
+        default:
+            break;
+    }
+    if (!n || *n < faixa.min || *n > faixa.max) return std::nullopt;
+    return ingress::ColumnValue(*n);
+}
+
+std::optional<ingress::ColumnValue> para_flutuante(const Value& v) {
+    switch (v.kind) {
+        case Kind::floating:
+            return ingress::ColumnValue(v.u.floating);
+        case Kind::decimal:
+            return ingress::ColumnValue(ingress::Decimal{v.text()});
+        case Kind::integer:
+            if (auto d = double_de_inteiro(v.u.integer)) return ingress::ColumnValue(*d);
+            return std::nullopt;
+        case Kind::text:
+            if (auto d = double_de_texto(v.text())) return ingress::ColumnValue(*d);
+            return std::nullopt;
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<ingress::ColumnValue> para_texto(const Value& v, std::string& scratch) {
+    switch (v.kind) {
+        case Kind::text:
+            return ingress::ColumnValue(ingress::Text{v.text()});
+        case Kind::decimal:
+            scratch.assign(v.text());
+            return ingress::ColumnValue(ingress::Text{scratch});
+        case Kind::integer: {
+            char buf[24];
+            auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.u.integer);
+            scratch.assign(buf, end);
+            return ingress::ColumnValue(ingress::Text{scratch});
+        }
+        case Kind::floating:
+            if (!std::isfinite(v.u.floating)) return std::nullopt;
+            scratch = printed_float(v.u.floating);
+            return ingress::ColumnValue(ingress::Text{scratch});
+        default:
+            return std::nullopt;
+    }
+}
+
+std::string descreve(const Value& v) {
+    std::string s = kind_name(v.kind);
+    if (v.kind == Kind::text || v.kind == Kind::decimal) {
+        std::string_view t = v.text().substr(0, 64);
+        s += " " + printed_text(std::string(t));
+        if (v.text().size() > 64) s += "...";
+    } else if (v.kind == Kind::integer) {
+        s += " " + std::to_string(v.u.integer);
+    } else if (v.kind == Kind::floating) {
+        s += " " + printed_float(v.u.floating);
+    }
+    return s;
+}
+
+std::string id_servico(const DiscoveryEntry& contrato) {
+    const Value& id = contrato.at("{#ID_SERVICO}");
+    if (id.kind == Kind::integer) return std::to_string(id.u.integer);
+    return descreve(id);
+}
+
+}  // namespace
+
+std::int64_t get_timestamp() {
+    timeval agora{};
+    gettimeofday(&agora, nullptr);
+    std::tm local{};
+    if (!localtime_r(&agora.tv_sec, &local))
+        throw std::system_error(errno, std::generic_category(), "localtime");
+    // Back through the local time zone. The daylight-saving flag that localtime gave is
+    // kept, so that the repeated hour at the end of summer time maps back to the instant
+    // it came from and not to the other one.
+    const std::time_t segundos = std::mktime(&local);
+    const double epoch =
+        static_cast<double>(segundos) + static_cast<double>(agora.tv_usec) / 1000000.0;
+    return static_cast<std::int64_t>(epoch * 1000000000.0);
+}
+
+std::string configuracao_sender(std::string_view quest_db_ip, std::string_view quest_db_port) {
+    std::string conf = "http::addr=";
+    conf.append(quest_db_ip).append(":").append(quest_db_port);
+    conf.append(";username=").append(QUESTDB_USER);
+    conf.append(";password=").append(QUESTDB_PASSWORD).append(";");
+    return conf;
+}
+
+ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
+                                       std::string& scratch) {
+    if (valor.is_null()) return ingress::Null{};
+    std::optional<ingress::ColumnValue> convertido;
+    switch (familia(tipo)) {
+        case Familia::inteiro:
+            convertido = para_inteiro(valor, *faixa_inteira(tipo));
+            break;
+        case Familia::flutuante:
+            convertido = para_flutuante(valor);
+            break;
+        case Familia::texto:
+            convertido = para_texto(valor, scratch);
+            break;
+        case Familia::tempo:
+            if (valor.kind == Kind::date || valor.kind == Kind::datetime)
+                convertido = ingress::ColumnValue(data_local(valor));
+            break;
+        case Familia::outra:
+            convertido = natural(valor);
+            break;
+    }
+    if (!convertido)
+        throw ConversaoError("o valor " + descreve(valor) + " não cabe numa coluna " +
+                             std::string(tipo));
+    return *convertido;
+}
+
+Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
+                      const std::string& conf_sender) {
+    const std::int64_t timestamp = get_timestamp();
+    try {
+        const std::optional<Json> lista_colunas = consulta(std::string(MOSTRAR_COLUNAS));
+        if (!lista_colunas)
+            throw std::runtime_error("sem resposta a SHOW COLUMNS na verificação final");
+        // Missing "dataset" (the table is still missing) is not an ingestion failure: it
+        // throws through, and nothing is written.
+        if (lista_colunas->at("dataset").empty()) return Ingestao::entregue;
+
+        // Declared type of every column we write: what the table says, else the catalogue.
+        std::array<std::string, TOTAL_COLUNAS> tipos;
+        for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i)
+            tipos[i] = std::string(catalogo_colunas[i].tipo);
+        std::array<std::string_view, TOTAL_COLUNAS> nomes;
+        std::array<std::size_t, kColunasLinha.size()> indices;
+        for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
+            nomes[i] = kColunasLinha[i].coluna;
+            indices[i] = macro_index(kColunasLinha[i].chave);
+        }
+        nomes[kColunasLinha.size()] = kColunaTimestamp;
+        std::array<std::string, TOTAL_COLUNAS> declarado;
+        for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i) {
+            for (const auto& c : catalogo_colunas)
+                if (c.nome == nomes[i]) declarado[i] = std::string(c.tipo);
+        }
+        for (const auto& [nome, tipo] : colunas_existentes(*lista_colunas))
+            for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i)
+                if (nomes[i] == nome) declarado[i] = tipo;
+
+        std::vector<ingress::ColumnName> colunas;
+        colunas.reserve(TOTAL_COLUNAS);
+        for (std::string_view nome : nomes) colunas.emplace_back(nome);
+        const ingress::TableName tabela(TABELA);
+
+        auto sender = ingress::Sender::from_conf(conf_sender);
+        ingress::Columns linha;
+        linha.reserve(TOTAL_COLUNAS);
+        std::array<std::string, TOTAL_COLUNAS> scratch;
+        for (const DiscoveryEntry& contrato : lista.entries) {
+            linha.clear();
+            for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
+                try {
+                    linha.emplace_back(colunas[i], valor_para_coluna(contrato.values[indices[i]],
+                                                                     declarado[i], scratch[i]));
+                } catch (const ConversaoError& e) {
+                    throw ConversaoError("contrato idServico=" + id_servico(contrato) +
+                                         ", coluna " + std::string(nomes[i]) + ": " + e.what());
+                }
+            }
+            // The run's time as a time value: an integer would be read as microseconds.
+            linha.emplace_back(colunas.back(), ingress::TimestampNanos(timestamp));
+            const auto at = ingress::TimestampNanos::now();
+            sender.row(tabela, linha, at);
+        }
+        sender.flush();
+        sender.close();
+    } catch (const ingress::IngressError& e) {
+        tavmolibrary::process_library::print_error_line(std::string("Erro: ") + e.what());
+        return Ingestao::falhou;
+    }
+    return Ingestao::entregue;
+}
+
+}  // namespace tessim

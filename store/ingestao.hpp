@@ -1,0 +1,52 @@
+#pragma once
+// The ingestion phase of the store writer: one row per discovery entry into tessimClientes,
+// through the line-protocol client, after a last look at the table's columns.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "discovery/entry.hpp"
+#include "ingress/column_value.hpp"
+#include "source/value.hpp"
+#include "store/schema.hpp"
+
+namespace tessim {
+
+// The local wall clock to the microsecond, turned back into epoch seconds through the local
+// time zone as a double, times 1e9, truncated: nanoseconds with a double's precision.
+std::int64_t get_timestamp();
+
+// "http::addr=IP:PORT;username=...;password=...;" for the sender.
+std::string configuracao_sender(std::string_view quest_db_ip, std::string_view quest_db_port);
+
+// A value that cannot reach its column without changing: thrown for the contract and column
+// it names, and not an ingestion failure (nothing the server said caused it).
+class ConversaoError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// The form of `valor` that a column declared as `tipo` (QuestDB's type name, as SHOW COLUMNS
+// gives it) accepts, when the conversion is exact: an integer for a STRING or SYMBOL column
+// as its decimal text, a text holding a decimal integer for an INT column as that integer,
+// and so on. QuestDB refuses a whole write for one value of the wrong kind, and stores an
+// out-of-range integer as null, so anything that cannot be converted exactly throws
+// ConversaoError. Texts made here live in `scratch`, which must outlive the row.
+ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
+                                       std::string& scratch);
+
+enum class Ingestao {
+    entregue,  // every row accepted (or nothing to write)
+    falhou,    // the ingestion client failed; its "Erro: " line is on standard error
+};
+
+// The ingestion phase: takes the run timestamp, re-checks the columns through `consulta`,
+// and writes every entry with one sender made from `conf_sender`. An ingestion failure is
+// reported on standard error and returned; every other failure (no "dataset" in the
+// re-check, a value that does not fit its column) throws.
+Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
+                      const std::string& conf_sender);
+
+}  // namespace tessim

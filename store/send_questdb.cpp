@@ -1,0 +1,19 @@
+#include "store/send_questdb.hpp"
+
+#include "app/run_config.hpp"
+#include "store/ingestao.hpp"
+#include "store/run_query.hpp"
+#include "store/schema.hpp"
+
+namespace tessim {
+
+bool sendQuestDB(const DescobertaClientesDB& descobertaClientes) {
+    esquemaTabela();
+    const RunConfig& config = run_config();
+    const std::string conf =
+        configuracao_sender(config.quest_db_ip.get(), config.quest_db_port.get());
+    const ConsultaQuestDB consulta = [](const std::string& sql) { return run_query(sql); };
+    return faseIngestao(descobertaClientes, consulta, conf) == Ingestao::entregue;
+}
+
+}  // namespace tessim
