@@ -1,6 +1,6 @@
 #include "ingress/line_encoder.hpp"
 
-#include <array>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -10,34 +10,44 @@
 namespace ingress {
 namespace {
 
-// Characters that need a backslash: inside a quoted text, and inside a name.
-constexpr std::array<bool, 256> make_table(std::string_view chars) {
-    std::array<bool, 256> t{};
-    for (char c : chars) t[static_cast<unsigned char>(c)] = true;
-    return t;
-}
-constexpr auto text_escapes = make_table("\"\\\n\r");
-constexpr auto name_escapes = make_table(" ,=");
+constexpr std::uint64_t ones = 0x0101010101010101ull;
+constexpr std::uint64_t highs = 0x8080808080808080ull;
 
-// Appends `s` with a backslash before each marked byte. Copies unmarked runs in one go.
-void append_escaped(std::string& out, std::string_view s, const std::array<bool, 256>& marks) {
-    const char* p = s.data();
-    const char* end = p + s.size();
-    const char* run = p;
-    for (; p != end; ++p) {
-        if (marks[static_cast<unsigned char>(*p)]) {
-            out.append(run, p);
-            out.push_back('\\');
-            run = p;
-        }
+// Non-zero when one of the eight bytes of w is zero.
+constexpr std::uint64_t has_zero(std::uint64_t w) {
+    return (w - ones) & ~w & highs;
+}
+
+// Non-zero when one of the eight bytes needs a look of its own inside a text: non-ASCII,
+// NUL, '"', '\', LF or CR.
+constexpr std::uint64_t has_special(std::uint64_t w) {
+    return (w & highs) | has_zero(w) | has_zero(w ^ (ones * '"')) | has_zero(w ^ (ones * '\\')) |
+           has_zero(w ^ (ones * '\n')) | has_zero(w ^ (ones * '\r'));
+}
+
+// Length of the well-formed UTF-8 sequence at s (lead byte >= 0x80), 0 when ill-formed.
+std::size_t utf8_sequence(const unsigned char* s, std::size_t avail) {
+    const unsigned char c = s[0];
+    std::size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
     }
-    out.append(run, end);
-}
-
-void append_int(std::string& out, std::int64_t v) {
-    char tmp[24];
-    const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-    out.append(tmp, r.ptr);
+    if (len > avail || s[1] < lo || s[1] > hi) return 0;
+    for (std::size_t k = 2; k < len; ++k) {
+        if ((s[k] & 0xC0) != 0x80) return 0;
+    }
+    return len;
 }
 
 [[noreturn]] void refuse(ErrorCode code, std::string_view table, std::string_view column,
@@ -46,20 +56,81 @@ void append_int(std::string& out, std::int64_t v) {
         code, "table \"" + printable(table) + "\", column \"" + printable(column) + "\": " + why);
 }
 
-void append_double(std::string& out, double v, std::string_view table, std::string_view column) {
+// A quoted text with  " \ LF CR  behind a backslash; refuses ill-formed UTF-8 and NUL.
+// Needs room for 2 * size + 2 bytes.
+char* put_text(char* p, std::string_view text, std::string_view table, std::string_view column) {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    *p++ = '"';
+    std::size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            std::uint64_t w;
+            std::memcpy(&w, s + i, 8);
+            if (!has_special(w)) {
+                std::memcpy(p, s + i, 8);
+                p += 8;
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = s[i];
+        if (c < 0x80) {
+            if (c == '"' || c == '\\' || c == '\n' || c == '\r') {
+                *p++ = '\\';
+            } else if (c == 0) {
+                refuse(ErrorCode::invalid_value, table, column,
+                       "text holds a NUL byte at offset " + std::to_string(i));
+            }
+            *p++ = static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        const std::size_t len = utf8_sequence(s + i, n - i);
+        if (len == 0) {
+            refuse(ErrorCode::invalid_utf8, table, column,
+                   "text is not valid UTF-8 (bad byte at offset " + std::to_string(i) + ")");
+        }
+        std::memcpy(p, s + i, len);
+        p += len;
+        i += len;
+    }
+    *p++ = '"';
+    return p;
+}
+
+// A validated name; only ' ' and '=' need a backslash (',' is refused by validation).
+// Needs room for 2 * size bytes.
+char* put_name(char* p, std::string_view name, bool needs_escape) {
+    if (!needs_escape) {
+        std::memcpy(p, name.data(), name.size());
+        return p + name.size();
+    }
+    for (char c : name) {
+        if (c == ' ' || c == '=') *p++ = '\\';
+        *p++ = c;
+    }
+    return p;
+}
+
+char* put_int(char* p, std::int64_t v) {
+    return std::to_chars(p, p + 20, v).ptr;
+}
+
+// Needs room for 26 bytes ("-2.2250738585072014e-308" is 24).
+char* put_double(char* p, double v, std::string_view table, std::string_view column) {
     if (!std::isfinite(v)) {
         refuse(ErrorCode::invalid_value, table, column,
                std::isnan(v) ? "NaN cannot be sent" : "infinity cannot be sent");
     }
-    char tmp[40];
-    const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-    out.append(tmp, r.ptr);
-    // "1" alone would be fine for QuestDB too, but "1.0" can never be read as an integer
-    // by any line-protocol reader.
-    if (std::memchr(tmp, '.', r.ptr - tmp) == nullptr &&
-        std::memchr(tmp, 'e', r.ptr - tmp) == nullptr) {
-        out.append(".0");
+    char* start = p;
+    p = std::to_chars(p, p + 32, v).ptr;
+    // QuestDB reads "1" as a float too, but "1.0" can never be mistaken for an integer.
+    if (std::find_if(start, p, [](char c) { return c == '.' || c == 'e'; }) == p) {
+        *p++ = '.';
+        *p++ = '0';
     }
+    return p;
 }
 
 // [+-]?[0-9]+(\.[0-9]+)?  Anything else (exponents, "1.", ".5", spaces) is refused rather
@@ -77,19 +148,24 @@ bool is_decimal_digits(std::string_view d) {
     return i != frac_start && i == d.size();
 }
 
+constexpr std::size_t number_room = 32;
+
+std::size_t value_room(const ColumnValue& v) {
+    if (const Text* t = std::get_if<Text>(&v.get())) return 2 * t->bytes.size() + 2;
+    return number_room;
+}
+
 }  // namespace
 
-void LineEncoder::put_value(std::string_view table, std::string_view column,
-                            const ColumnValue& value) {
-    std::string& out = buf_;
+char* LineEncoder::put_value(char* p, std::string_view table, std::string_view column,
+                             const ColumnValue& value) {
     switch (value.get().index()) {
         case 1:  // int64
-            append_int(out, std::get<std::int64_t>(value.get()));
-            out.push_back('i');
-            return;
+            p = put_int(p, std::get<std::int64_t>(value.get()));
+            *p++ = 'i';
+            return p;
         case 2:  // double
-            append_double(out, std::get<double>(value.get()), table, column);
-            return;
+            return put_double(p, std::get<double>(value.get()), table, column);
         case 3: {  // Decimal
             std::string_view d = std::get<Decimal>(value.get()).digits;
             if (!is_decimal_digits(d)) {
@@ -105,25 +181,10 @@ void LineEncoder::put_value(std::string_view table, std::string_view column,
                 refuse(ErrorCode::invalid_value, table, column,
                        "decimal \"" + printable(d) + "\" is out of the range of a double");
             }
-            append_double(out, v, table, column);
-            return;
+            return put_double(p, v, table, column);
         }
-        case 4: {  // Text
-            const std::string_view s = std::get<Text>(value.get()).bytes;
-            if (const std::size_t bad = find_invalid_utf8(s); bad != std::string_view::npos) {
-                refuse(ErrorCode::invalid_utf8, table, column,
-                       "text is not valid UTF-8 (bad byte at offset " + std::to_string(bad) + ")");
-            }
-            if (const void* nul = std::memchr(s.data(), '\0', s.size())) {
-                refuse(ErrorCode::invalid_value, table, column,
-                       "text holds a NUL byte at offset " +
-                           std::to_string(static_cast<const char*>(nul) - s.data()));
-            }
-            out.push_back('"');
-            append_escaped(out, s, text_escapes);
-            out.push_back('"');
-            return;
-        }
+        case 4:  // Text
+            return put_text(p, std::get<Text>(value.get()).bytes, table, column);
         case 5: {  // LocalDateTime
             std::int64_t us;
             try {
@@ -131,57 +192,80 @@ void LineEncoder::put_value(std::string_view table, std::string_view column,
             } catch (const IngressError& e) {
                 refuse(e.code(), table, column, e.what());
             }
-            append_int(out, us);
-            out.push_back('t');
-            return;
+            p = put_int(p, us);
+            *p++ = 't';
+            return p;
         }
         case 6:  // TimestampMicros
-            append_int(out, std::get<TimestampMicros>(value.get()).as_i64());
-            out.push_back('t');
-            return;
+            p = put_int(p, std::get<TimestampMicros>(value.get()).as_i64());
+            *p++ = 't';
+            return p;
         case 7:  // TimestampNanos
-            append_int(out,
-                       TimestampMicros::from_nanos(std::get<TimestampNanos>(value.get())).as_i64());
-            out.push_back('t');
-            return;
+            p = put_int(
+                p, TimestampMicros::from_nanos(std::get<TimestampNanos>(value.get())).as_i64());
+            *p++ = 't';
+            return p;
         default:
-            return;  // Null is filtered out by the caller
+            return p;  // Null is filtered out by the caller
     }
 }
 
+// QuestDB silently keeps the first of two same-named fields of a line, so a repeated name
+// is refused. Rows usually reuse the same name views, so the pairwise check runs only when
+// the names differ from the last row that passed it.
+bool LineEncoder::names_known_distinct(std::span<const Column> columns) {
+    if (columns.size() == last_names_.size()) {
+        bool same = true;
+        for (std::size_t i = 0; i < columns.size() && same; ++i) {
+            same = columns[i].first.view().data() == last_names_[i];
+        }
+        if (same) return true;
+    }
+    return false;
+}
+
 void LineEncoder::add_row(TableName table, std::span<const Column> columns, TimestampNanos at) {
-    const std::size_t row_start = buf_.size();
-    try {
-        append_escaped(buf_, table.view(), name_escapes);
-        char sep = ' ';
-        for (std::size_t i = 0; i < columns.size(); ++i) {
-            const auto& [name, value] = columns[i];
-            // QuestDB keeps one of two same-named fields without a word; refuse instead.
+    if (!names_known_distinct(columns)) {
+        for (std::size_t i = 1; i < columns.size(); ++i) {
             for (std::size_t k = 0; k < i; ++k) {
-                if (columns[k].first.view() == name.view()) {
-                    refuse(ErrorCode::invalid_name, table.view(), name.view(),
+                if (columns[k].first.view() == columns[i].first.view()) {
+                    refuse(ErrorCode::invalid_name, table.view(), columns[i].first.view(),
                            "column given twice in one row");
                 }
             }
-            if (value.is_null()) continue;
-            buf_.push_back(sep);
-            sep = ',';
-            append_escaped(buf_, name.view(), name_escapes);
-            buf_.push_back('=');
-            put_value(table.view(), name.view(), value);
         }
-        if (sep == ' ') {
-            throw IngressError(ErrorCode::invalid_value,
-                               "table \"" + printable(table.view()) +
-                                   "\": a row needs at least one non-null column");
-        }
-        buf_.push_back(' ');
-        append_int(buf_, at.as_i64());
-        buf_.push_back('\n');
-    } catch (...) {
-        buf_.resize(row_start);
-        throw;
+        last_names_.clear();
+        for (const auto& c : columns) last_names_.push_back(c.first.view().data());
     }
+    // Room for the worst case, so that the writing below needs no checks.
+    std::size_t room = 2 * table.view().size() + 1 + number_room + 2;
+    for (const auto& [name, value] : columns) {
+        room += 2 * name.view().size() + 2 + value_room(value);
+    }
+    if (len_ + room > buf_.size()) buf_.resize(std::max(len_ + room, 2 * buf_.size()));
+
+    // Nothing below touches len_ until the row is complete: a refused value leaves the
+    // buffer as it was.
+    char* const start = buf_.data() + len_;
+    char* p = put_name(start, table.view(), table.needs_escape());
+    char sep = ' ';
+    for (const auto& [name, value] : columns) {
+        if (value.is_null()) continue;
+        *p++ = sep;
+        sep = ',';
+        p = put_name(p, name.view(), name.needs_escape());
+        *p++ = '=';
+        p = put_value(p, table.view(), name.view(), value);
+    }
+    if (sep == ' ') {
+        throw IngressError(
+            ErrorCode::invalid_value,
+            "table \"" + printable(table.view()) + "\": a row needs at least one non-null column");
+    }
+    *p++ = ' ';
+    p = put_int(p, at.as_i64());
+    *p++ = '\n';
+    len_ += static_cast<std::size_t>(p - start);
     ++rows_;
 }
 

@@ -20,6 +20,8 @@
 #include <initializer_list>
 #include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "ingress/column_value.hpp"
 #include "ingress/local_time.hpp"
@@ -38,20 +40,26 @@ class LineEncoder {
         add_row(table, std::span<const Column>(columns.begin(), columns.size()), at);
     }
 
-    const std::string& data() const noexcept { return buf_; }
+    std::string_view data() const noexcept { return {buf_.data(), len_}; }
     std::size_t rows() const noexcept { return rows_; }
     // Forgets the rows but keeps the buffer's capacity.
     void clear() noexcept {
-        buf_.clear();
+        len_ = 0;
         rows_ = 0;
     }
 
   private:
-    void put_value(std::string_view table, std::string_view column, const ColumnValue& value);
+    char* put_value(char* p, std::string_view table, std::string_view column,
+                    const ColumnValue& value);
+    bool names_known_distinct(std::span<const Column> columns);
 
+    // Rows are written through a raw cursor into room made in advance; buf_.size() is the
+    // room, len_ the part in use.
     std::string buf_;
+    std::size_t len_ = 0;
     std::size_t rows_ = 0;
     LocalTimeConverter local_time_;
+    std::vector<const char*> last_names_;  // names of the last row checked for repeats
 };
 
 }  // namespace ingress

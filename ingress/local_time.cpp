@@ -86,12 +86,16 @@ std::int64_t LocalTimeConverter::to_micros(const LocalDateTime& t) {
     const std::int64_t day = days_from_civil(t.year, t.month, t.day);
     const std::int64_t naive = day * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
 
-    auto found = days_.find(day);
-    if (found == days_.end()) {
-        if (days_.size() >= 100000) days_.clear();  // bound the memory of odd inputs
-        found = days_.emplace(day, day_offset(t, day)).first;
+    Slot& slot = recent_[static_cast<std::uint64_t>(day) % recent_.size()];
+    if (slot.day != day) {
+        auto found = days_.find(day);
+        if (found == days_.end()) {
+            if (days_.size() >= 100000) days_.clear();  // bound the memory of odd inputs
+            found = days_.emplace(day, day_offset(t, day)).first;
+        }
+        slot = Slot{day, found->second};
     }
-    const DayOffset& d = found->second;
+    const DayOffset& d = slot.offset;
     const std::int64_t seconds =
         d.uniform ? naive - d.offset_s : local_seconds(t, t.hour, t.minute, t.second);
     return seconds * 1000000 + t.microsecond;

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 #include "ingress/column_value.hpp"
 
@@ -32,6 +33,12 @@ class LocalTimeConverter {
     };
 
   private:
+    struct Slot {
+        std::int64_t day = INT64_MIN;
+        DayOffset offset;
+    };
+    // A direct-mapped front for the map: most runs touch a few thousand days.
+    std::vector<Slot> recent_ = std::vector<Slot>(8192);
     std::unordered_map<std::int64_t, DayOffset> days_;  // key: days since 1970-01-01
 };
 

@@ -85,7 +85,8 @@ namespace {
 
 enum class NameKind { table, column };
 
-void check_name(std::string_view name, NameKind kind) {
+// Gives whether the name needs escaping on the wire.
+bool check_name(std::string_view name, NameKind kind) {
     const char* what = kind == NameKind::table ? "table name" : "column name";
     auto refuse = [&](const std::string& why) {
         throw IngressError(ErrorCode::invalid_name,
@@ -132,16 +133,15 @@ void check_name(std::string_view name, NameKind kind) {
                 break;
         }
     }
+    return name.find_first_of(" =") != std::string_view::npos;
 }
 
 }  // namespace
 
-TableName::TableName(std::string_view name) : name_(name) {
-    check_name(name, NameKind::table);
-}
+TableName::TableName(std::string_view name)
+    : name_(name), needs_escape_(check_name(name, NameKind::table)) {}
 
-ColumnName::ColumnName(std::string_view name) : name_(name) {
-    check_name(name, NameKind::column);
-}
+ColumnName::ColumnName(std::string_view name)
+    : name_(name), needs_escape_(check_name(name, NameKind::column)) {}
 
 }  // namespace ingress

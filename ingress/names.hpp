@@ -50,9 +50,12 @@ class TableName {
     TableName(std::string&&) = delete;
 
     std::string_view view() const noexcept { return name_; }
+    // Holds a space or '=', which the line protocol needs escaped.
+    bool needs_escape() const noexcept { return needs_escape_; }
 
   private:
     std::string_view name_;
+    bool needs_escape_ = false;
 };
 
 class ColumnName {
@@ -65,9 +68,12 @@ class ColumnName {
     ColumnName(std::string&&) = delete;
 
     std::string_view view() const noexcept { return name_; }
+    // Holds a space or '=', which the line protocol needs escaped.
+    bool needs_escape() const noexcept { return needs_escape_; }
 
   private:
     std::string_view name_;
+    bool needs_escape_ = false;
 };
 
 }  // namespace ingress

@@ -21,7 +21,7 @@ constexpr TimestampNanos at{1'700'000'000'123'456'789};
 std::string encode_one(const ColumnValue& v) {
     LineEncoder enc;
     enc.add_row("t", {{Column{"c", v}}}, at);
-    return enc.data();
+    return std::string(enc.data());
 }
 
 // The text between "c=" and the row time.
@@ -37,7 +37,7 @@ std::string field_text(const ColumnValue& v) {
 ErrorCode refused_code(const ColumnValue& v, std::string* message = nullptr) {
     LineEncoder enc;
     enc.add_row("t", {{Column{"ok", 1}}}, at);
-    const std::string before = enc.data();
+    const std::string before(enc.data());
     try {
         enc.add_row("t", {{Column{"first", 7}, Column{"bad_col", v}}}, at);
     } catch (const IngressError& e) {
