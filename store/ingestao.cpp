@@ -114,7 +114,9 @@ ingress::ColumnValue natural(const Value& v) {
 }
 
 std::optional<std::int64_t> inteiro_de_texto(std::string_view s) {
-    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    // from_chars takes a '-' but no '+'; a '+' is dropped only before a digit, so that
+    // "+-42" is not read as -42.
+    if (s.size() > 1 && s.front() == '+' && s[1] >= '0' && s[1] <= '9') s.remove_prefix(1);
     if (s.empty()) return std::nullopt;
     std::int64_t v = 0;
     auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
