@@ -1,0 +1,331 @@
+// The pieces of the ingestion phase that need no server: the conversion of each value into
+// the form its column's declared type accepts, the sender configuration text, and the run
+// timestamp.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/time.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "store/ingestao.hpp"
+
+namespace tessim {
+namespace {
+
+using ::testing::HasSubstr;
+
+// What a ColumnValue carries, in a form that gtest can compare and print.
+std::string descreve(const ingress::ColumnValue& c) {
+    return std::visit(
+        [](const auto& v) -> std::string {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, ingress::Null>) {
+                return "null";
+            } else if constexpr (std::is_same_v<T, std::int64_t>) {
+                return "int " + std::to_string(v);
+            } else if constexpr (std::is_same_v<T, double>) {
+                char buf[64];
+                std::snprintf(buf, sizeof buf, "double %.17g", v);
+                return buf;
+            } else if constexpr (std::is_same_v<T, ingress::Decimal>) {
+                return "decimal " + std::string(v.digits);
+            } else if constexpr (std::is_same_v<T, ingress::Text>) {
+                return "text '" + std::string(v.bytes) + "'";
+            } else if constexpr (std::is_same_v<T, ingress::LocalDateTime>) {
+                char buf[64];
+                std::snprintf(buf, sizeof buf, "local %04d-%02d-%02d %02d:%02d:%02d.%06d", v.year,
+                              v.month, v.day, v.hour, v.minute, v.second, v.microsecond);
+                return buf;
+            } else if constexpr (std::is_same_v<T, ingress::TimestampMicros>) {
+                return "micros " + std::to_string(v.as_i64());
+            } else {
+                return "nanos " + std::to_string(v.as_i64());
+            }
+        },
+        c.get());
+}
+
+// Values whose text lives in string literals (static storage), so the views stay valid.
+Value texto(std::string_view s) {
+    return Value::of_text(s);
+}
+Value decimal(std::string_view s) {
+    return Value::of_decimal(s);
+}
+
+struct Caso {
+    const char* nome;
+    Value valor;
+    std::string tipo;
+    std::optional<std::string> esperado;  // nullopt: ConversaoError
+};
+
+std::string converte(const Value& v, const std::string& tipo) {
+    std::string scratch;
+    const ingress::ColumnValue c = valor_para_coluna(v, tipo, scratch);
+    return descreve(c);
+}
+
+void confere(const std::vector<Caso>& casos) {
+    for (const Caso& caso : casos) {
+        SCOPED_TRACE(std::string(caso.nome) + " -> " + caso.tipo);
+        if (caso.esperado) {
+            EXPECT_EQ(converte(caso.valor, caso.tipo), *caso.esperado);
+        } else {
+            std::string scratch;
+            EXPECT_THROW(valor_para_coluna(caso.valor, caso.tipo, scratch), ConversaoError);
+        }
+    }
+}
+
+constexpr auto recusa = std::nullopt;
+
+TEST(ValorParaColuna, NullReachesEveryColumnAsNull) {
+    for (const char* tipo : {"INT", "LONG", "SHORT", "BYTE", "DOUBLE", "FLOAT", "STRING", "VARCHAR",
+                             "SYMBOL", "TIMESTAMP", "DATE", "UUID", "BOOLEAN"}) {
+        SCOPED_TRACE(tipo);
+        EXPECT_EQ(converte(Value::null(), tipo), "null");
+    }
+}
+
+TEST(ValorParaColuna, IntegerColumnsTakeExactIntegersWithinTheirRange) {
+    // The smallest value of INT and LONG is QuestDB's null for those types: it would come
+    // back as null, so it is out of range like anything beyond the limits.
+    confere({
+        {"integer", Value::of_integer(42), "INT", "int 42"},
+        {"negative", Value::of_integer(-7), "INT", "int -7"},
+        {"INT max", Value::of_integer(2147483647), "INT", "int 2147483647"},
+        {"INT min + 1", Value::of_integer(-2147483647), "INT", "int -2147483647"},
+        {"INT min is null", Value::of_integer(-2147483648LL), "INT", recusa},
+        {"INT max + 1", Value::of_integer(2147483648LL), "INT", recusa},
+        {"LONG big", Value::of_integer(9223372036854775807LL), "LONG", "int 9223372036854775807"},
+        {"LONG min is null", Value::of_integer(INT64_MIN), "LONG", recusa},
+        {"LONG min + 1", Value::of_integer(INT64_MIN + 1), "LONG", "int -9223372036854775807"},
+        {"SHORT max", Value::of_integer(32767), "SHORT", "int 32767"},
+        {"SHORT min", Value::of_integer(-32768), "SHORT", "int -32768"},
+        {"SHORT over", Value::of_integer(32768), "SHORT", recusa},
+        {"SHORT under", Value::of_integer(-32769), "SHORT", recusa},
+        {"BYTE max", Value::of_integer(127), "BYTE", "int 127"},
+        {"BYTE min", Value::of_integer(-128), "BYTE", "int -128"},
+        {"BYTE over", Value::of_integer(128), "BYTE", recusa},
+        {"BYTE under", Value::of_integer(-129), "BYTE", recusa},
+    });
+}
+
+TEST(ValorParaColuna, IntegerColumnsTakeTextDecimalAndDoubleOnlyWhenExact) {
+    confere({
+        {"text digits", texto("42"), "INT", "int 42"},
+        {"text negative", texto("-42"), "INT", "int -42"},
+        {"text plus", texto("+42"), "INT", "int 42"},
+        {"text zero", texto("0"), "INT", "int 0"},
+        {"text empty", texto(""), "INT", recusa},
+        {"text word", texto("ativo"), "INT", recusa},
+        {"text blanks", texto(" 42"), "INT", recusa},
+        {"text fraction", texto("4.2"), "INT", recusa},
+        {"text trailing junk", texto("42x"), "INT", recusa},
+        {"text double sign", texto("+-42"), "INT", recusa},
+        {"text sign only", texto("+"), "INT", recusa},
+        {"text over INT", texto("2147483648"), "INT", recusa},
+        {"text INT min", texto("-2147483648"), "INT", recusa},
+        {"text beyond LONG", texto("99999999999999999999"), "LONG", recusa},
+        {"text for BYTE", texto("100"), "BYTE", "int 100"},
+        {"text over BYTE", texto("300"), "BYTE", recusa},
+        {"decimal whole", decimal("12.00"), "INT", "int 12"},
+        {"decimal negative whole", decimal("-12.00"), "INT", "int -12"},
+        {"decimal zero", decimal("0.00"), "INT", "int 0"},
+        {"decimal negative zero", decimal("-0.00"), "INT", "int 0"},
+        {"decimal no point", decimal("7"), "INT", "int 7"},
+        {"decimal fraction", decimal("12.50"), "INT", recusa},
+        {"decimal tiny fraction", decimal("12.01"), "INT", recusa},
+        {"decimal over INT", decimal("2147483648.00"), "INT", recusa},
+        {"double whole", Value::of_double(12.0), "INT", "int 12"},
+        {"double negative zero", Value::of_double(-0.0), "INT", "int 0"},
+        {"double fraction", Value::of_double(12.5), "INT", recusa},
+        {"double NaN", Value::of_double(std::nan("")), "INT", recusa},
+        {"double inf", Value::of_double(INFINITY), "LONG", recusa},
+        {"double 2^63", Value::of_double(9223372036854775808.0), "LONG", recusa},
+        {"double over SHORT", Value::of_double(40000.0), "SHORT", recusa},
+        {"date", Value::of_date(2021, 3, 5), "INT", recusa},
+        {"datetime", Value::of_datetime({2021, 3, 5, 14, 7, 9, 0}), "LONG", recusa},
+    });
+}
+
+TEST(ValorParaColuna, DoubleColumnsTakeNumbersAndNumericTexts) {
+    confere({
+        {"double", Value::of_double(99.9), "DOUBLE", "double 99.900000000000006"},
+        {"double zero", Value::of_double(0.0), "DOUBLE", "double 0"},
+        // An exact decimal travels as its digits; the client sends the nearest double.
+        {"decimal", decimal("159.80"), "DOUBLE", "decimal 159.80"},
+        {"decimal zero", decimal("0"), "DOUBLE", "decimal 0"},
+        {"integer", Value::of_integer(250), "DOUBLE", "double 250"},
+        {"integer 2^53", Value::of_integer(9007199254740992LL), "DOUBLE",
+         "double 9007199254740992"},
+        {"integer 2^53 + 1", Value::of_integer(9007199254740993LL), "DOUBLE", recusa},
+        {"integer -2^53 - 1", Value::of_integer(-9007199254740993LL), "DOUBLE", recusa},
+        {"text number", texto("12.5"), "DOUBLE", "double 12.5"},
+        {"text negative", texto("-3"), "DOUBLE", "double -3"},
+        {"text word", texto("doze"), "DOUBLE", recusa},
+        {"text empty", texto(""), "DOUBLE", recusa},
+        {"text nan", texto("nan"), "DOUBLE", recusa},
+        {"text huge", texto("1e400"), "DOUBLE", recusa},
+        {"double for FLOAT", Value::of_double(1.5), "FLOAT", "double 1.5"},
+        {"date", Value::of_date(2021, 3, 5), "DOUBLE", recusa},
+    });
+}
+
+TEST(ValorParaColuna, TextColumnsTakeTextsAndTheDecimalTextOfNumbers) {
+    for (const char* tipo : {"STRING", "VARCHAR", "SYMBOL"}) {
+        SCOPED_TRACE(tipo);
+        confere({
+            {"text", texto("João \"Zé\", O'Brien"), tipo, "text 'João \"Zé\", O'Brien'"},
+            {"empty text stays empty", texto(""), tipo, "text ''"},
+            {"integer 0", Value::of_integer(0), tipo, "text '0'"},
+            {"integer", Value::of_integer(12345678901LL), tipo, "text '12345678901'"},
+            {"negative integer", Value::of_integer(-5), tipo, "text '-5'"},
+            {"decimal keeps its digits", decimal("99.90"), tipo, "text '99.90'"},
+            {"double", Value::of_double(0.1), tipo, "text '0.1'"},
+            {"double NaN", Value::of_double(std::nan("")), tipo, recusa},
+            {"date", Value::of_date(2021, 3, 5), tipo, recusa},
+            {"datetime", Value::of_datetime({2021, 3, 5, 14, 7, 9, 0}), tipo, recusa},
+        });
+    }
+}
+
+TEST(ValorParaColuna, TimestampColumnsTakeOnlyDatesAndDateTimes) {
+    confere({
+        {"date", Value::of_date(2021, 3, 5), "TIMESTAMP", "local 2021-03-05 00:00:00.000000"},
+        {"datetime", Value::of_datetime({1965, 12, 31, 23, 59, 58, 250000}), "TIMESTAMP",
+         "local 1965-12-31 23:59:58.250000"},
+        {"date for DATE", Value::of_date(2021, 3, 5), "DATE", "local 2021-03-05 00:00:00.000000"},
+        {"integer", Value::of_integer(1700000000), "TIMESTAMP", recusa},
+        {"text", texto("2021-03-05"), "TIMESTAMP", recusa},
+        {"double", Value::of_double(1.0), "TIMESTAMP", recusa},
+    });
+}
+
+TEST(ValorParaColuna, UnknownTypesGetTheValueAsItIs) {
+    // Whether the server takes it is the server's business: its refusal is an ingestion
+    // failure, not a conversion of ours.
+    confere({
+        {"text for UUID", texto("not-a-uuid"), "UUID", "text 'not-a-uuid'"},
+        {"integer for BOOLEAN", Value::of_integer(1), "BOOLEAN", "int 1"},
+        {"decimal for GEOHASH", decimal("1.50"), "GEOHASH(8c)", "decimal 1.50"},
+        {"double for CHAR", Value::of_double(2.5), "CHAR", "double 2.5"},
+        {"date for LONG256", Value::of_date(2020, 1, 2), "LONG256",
+         "local 2020-01-02 00:00:00.000000"},
+        // Type names are QuestDB's upper-case names; another spelling is not recognised.
+        {"integer for lower-case int", Value::of_integer(3), "int", "int 3"},
+    });
+}
+
+TEST(ValorParaColuna, MadeTextsLiveInTheScratchUntilItIsReused) {
+    std::string scratch;
+    const ingress::ColumnValue c = valor_para_coluna(Value::of_integer(77), "STRING", scratch);
+    EXPECT_EQ(scratch, "77");
+    EXPECT_EQ(std::get<ingress::Text>(c.get()).bytes.data(), scratch.data());
+}
+
+TEST(ValorParaColuna, MessageDescribesTheRefusedValueAndTheColumnType) {
+    std::string scratch;
+    try {
+        valor_para_coluna(texto("12a"), "INT", scratch);
+        FAIL() << "no ConversaoError";
+    } catch (const ConversaoError& e) {
+        EXPECT_THAT(e.what(), HasSubstr("12a"));
+        EXPECT_THAT(e.what(), HasSubstr("INT"));
+    }
+}
+
+TEST(ConfiguracaoSender, IpAndPortGoInAsGiven) {
+    EXPECT_EQ(configuracao_sender("127.0.0.1", "9000"),
+              "http::addr=127.0.0.1:9000;username=brantevika;password=sentinelQT;");
+    EXPECT_EQ(configuracao_sender("questdb.example", "19009"),
+              "http::addr=questdb.example:19009;username=brantevika;password=sentinelQT;");
+    // Nothing is checked or normalised here: the client judges the address.
+    EXPECT_EQ(configuracao_sender("", ""), "http::addr=:;username=brantevika;password=sentinelQT;");
+}
+
+class TzGuard {
+  public:
+    explicit TzGuard(const char* zone) {
+        if (const char* old = std::getenv("TZ")) old_ = old;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~TzGuard() {
+        if (old_)
+            ::setenv("TZ", old_->c_str(), 1);
+        else
+            ::unsetenv("TZ");
+        ::tzset();
+    }
+
+  private:
+    std::optional<std::string> old_;
+};
+
+std::int64_t relogio_ns() {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return std::int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
+}
+
+// Is `valor` what the double computation gives for some microsecond of some second?
+bool vem_de_microssegundos(std::int64_t valor) {
+    const std::int64_t segundo = valor / 1000000000;
+    for (std::int64_t s = segundo - 1; s <= segundo; ++s) {
+        const std::int64_t us0 = (valor - s * 1000000000) / 1000;
+        for (std::int64_t us = us0 - 2; us <= us0 + 2; ++us) {
+            if (us < 0 || us >= 1000000) continue;
+            const double epoch = static_cast<double>(s) + static_cast<double>(us) / 1000000.0;
+            if (static_cast<std::int64_t>(epoch * 1000000000.0) == valor) return true;
+        }
+    }
+    return false;
+}
+
+TEST(GetTimestamp, IsTheClockInNanosecondsWhateverTheTimeZone) {
+    // Zones with and without summer time now (December), a half-hour one and a 30-minute
+    // summer shift: a round trip through the wrong offset would be off by half an hour or more.
+    for (const char* zona : {"UTC", "America/Sao_Paulo", "Asia/Kolkata", "Australia/Lord_Howe",
+                             "Europe/Lisbon", "America/New_York", "Pacific/Chatham"}) {
+        SCOPED_TRACE(zona);
+        TzGuard tz(zona);
+        const std::int64_t antes = relogio_ns();
+        const std::int64_t valor = get_timestamp();
+        const std::int64_t depois = relogio_ns();
+        // A microsecond's truncation and a double's rounding can put it just below `antes`.
+        EXPECT_GE(valor, antes - 2000);
+        EXPECT_LE(valor, depois + 2000);
+    }
+}
+
+TEST(GetTimestamp, CarriesTheRoundingOfADouble) {
+    std::vector<std::int64_t> valores;
+    for (int i = 0; i < 200; ++i) valores.push_back(get_timestamp());
+    int multiplos_de_1000 = 0;
+    for (std::int64_t v : valores) {
+        SCOPED_TRACE(v);
+        // Present-day epoch nanoseconds lie between 2^60 and 2^61, where neighbouring doubles
+        // are 2^8 apart: every value is a multiple of 256.
+        ASSERT_GE(v, std::int64_t{1} << 60);
+        ASSERT_LT(v, std::int64_t{1} << 61);
+        EXPECT_EQ(v % 256, 0);
+        EXPECT_TRUE(vem_de_microssegundos(v));
+        if (v % 1000 == 0) ++multiplos_de_1000;
+    }
+    // So the value is not the microseconds followed by three zeros (a multiple of both 256
+    // and 1000 is a multiple of 32000: one value in 32 by chance).
+    EXPECT_LT(multiplos_de_1000, 40);
+}
+
+}  // namespace
+}  // namespace tessim
