@@ -3,6 +3,7 @@
 #include <sys/time.h>
 
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -350,7 +351,14 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
         sender.flush();
         sender.close();
     } catch (const ingress::IngressError& e) {
-        tavmolibrary::process_library::print_error_line(std::string("Erro: ") + e.what());
+        // The server's reason can span several lines; the failure is reported on one, so
+        // that a caller reading the last line of the output sees all of it.
+        std::string linha = std::string("Erro: ") + e.what();
+        while (!linha.empty() && std::isspace(static_cast<unsigned char>(linha.back())))
+            linha.pop_back();
+        for (char& c : linha)
+            if (c == '\n' || c == '\r') c = ' ';
+        tavmolibrary::process_library::print_error_line(linha);
         return Ingestao::falhou;
     }
     return Ingestao::entregue;
