@@ -15,4 +15,11 @@ std::optional<RunConfig> read_command_line(int argc, const char* const* argv) {
     return config;
 }
 
+std::optional<RunConfig> read_command_line(const std::vector<std::string>& command_line) {
+    std::vector<const char*> argv;
+    argv.reserve(command_line.size());
+    for (const auto& argument : command_line) argv.push_back(argument.c_str());
+    return read_command_line(static_cast<int>(argv.size()), argv.data());
+}
+
 }  // namespace tessim

@@ -3,8 +3,11 @@
 // are kept exactly as the operating system hands them over; nothing is trimmed, decoded,
 // validated or defaulted here.
 
+#include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/run_config.hpp"
 
@@ -17,5 +20,11 @@ inline constexpr std::string_view CRITICAL_ERROR_LINE =
 // The Run configuration for a count of 2 (mode only; every other field stays unset) or 10
 // (all nine fields), counting the program name; nullopt for any other count.
 std::optional<RunConfig> read_command_line(int argc, const char* const* argv);
+// The same over a recorded command line (program name first).
+std::optional<RunConfig> read_command_line(const std::vector<std::string>& command_line);
+
+// Position of the MySQL password in the nine-argument layout: the one argument that is
+// concealed (process/concealed_argument.hpp).
+inline constexpr std::size_t DB_PASSWORD_ARGUMENT = 5;
 
 }  // namespace tessim

@@ -14,6 +14,7 @@
 #include <typeinfo>
 
 #include "app/command_line.hpp"
+#include "process/concealed_argument.hpp"
 #include "process/console.hpp"
 #include "process/end_run.hpp"
 #include "process/launch.hpp"
@@ -79,9 +80,12 @@ void report_failure(const std::string& what) {
 int run_entry(int argc, char** argv, const EntrySettings& settings) {
     try {
         process::set_arguments(argc, argv);
+        // First thing, so that ps shows the password for as short a time as possible; in a
+        // run started by launch, the password arrives here through the hand-over.
+        if (argc == 10) process::conceal_argument(argc, argv, DB_PASSWORD_ARGUMENT);
         bind_facilities();
 
-        auto config = read_command_line(argc, argv);
+        auto config = read_command_line(process::arguments());
         if (!config) {
             process::print_line(CRITICAL_ERROR_LINE);
             return end_of_run(1);

@@ -10,6 +10,11 @@
 #include <climits>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
+
+#include "process/concealed_argument.hpp"
+
+extern char** environ;
 
 namespace tavmolibrary::process_library {
 namespace {
@@ -33,28 +38,65 @@ void close_from(unsigned first, unsigned last, unsigned fallback_limit) {
         ::close(static_cast<int>(fd));
 }
 
-[[noreturn]] void exec_detached(int report_fd, const char* executable, char* const* argv,
-                                unsigned fd_limit) {
-    // Keep the report channel away from 0..2, which are about to be replaced.
-    const int report = ::fcntl(report_fd, F_DUPFD_CLOEXEC, 3);
+// `handover_fd` (or -1) becomes HANDOVER_FD of the new run, without close-on-exec.
+[[noreturn]] void exec_detached(int report_fd, int handover_fd, const char* executable,
+                                char* const* argv, char* const* envp, unsigned fd_limit) {
+    // Keep the report channel and the hand-over away from 0..HANDOVER_FD, which are about
+    // to be replaced.
+    const int first_free = HANDOVER_FD + 1;
+    const int report = ::fcntl(report_fd, F_DUPFD_CLOEXEC, first_free);
     if (report < 0) report_and_quit(report_fd, errno);
+    int handover = -1;
+    if (handover_fd >= 0) {
+        handover = ::fcntl(handover_fd, F_DUPFD_CLOEXEC, first_free);
+        if (handover < 0) report_and_quit(report, errno);
+    }
 
     const int null_fd = ::open("/dev/null", O_RDWR);
     if (null_fd < 0) report_and_quit(report, errno);
     for (int fd = 0; fd <= 2; ++fd)
         if (::dup2(null_fd, fd) < 0) report_and_quit(report, errno);
+    // dup2 leaves the new descriptor without close-on-exec.
+    if (handover >= 0 && ::dup2(handover, HANDOVER_FD) < 0) report_and_quit(report, errno);
 
     const auto kept = static_cast<unsigned>(report);
-    close_from(3, kept - 1, fd_limit);
+    const unsigned first_closed = handover >= 0 ? HANDOVER_FD + 1 : 3;
+    close_from(first_closed, kept - 1, fd_limit);
     close_from(kept + 1, UINT_MAX, fd_limit);
 
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
 
-    ::execv(executable, argv);
+    ::execve(executable, argv, envp);
     report_and_quit(report, errno);
 }
+
+// The caller's environment without HANDOVER_VARIABLE (a stale or hand-made one must not
+// reach the new run), plus the variable when there is something to hand over.
+std::vector<std::string> launched_environment(bool with_handover) {
+    const std::string prefix = std::string(HANDOVER_VARIABLE) + "=";
+    std::vector<std::string> env;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry)
+        if (std::string_view(*entry).substr(0, prefix.size()) != prefix) env.emplace_back(*entry);
+    if (with_handover) env.push_back(prefix + std::to_string(HANDOVER_FD));
+    return env;
+}
+
+std::vector<char*> c_strings(const std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
+    for (const auto& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+struct Descriptor {
+    int fd = -1;
+    ~Descriptor() {
+        if (fd >= 0) ::close(fd);
+    }
+};
 
 unsigned open_file_limit() {
     rlimit limit{};
@@ -68,6 +110,29 @@ unsigned open_file_limit() {
     throw std::system_error(error, std::generic_category(), what);
 }
 
+// A pipe already holding `text` and closed for writing: the new run reads it to end of file
+// without waiting for anyone. Both ends close on exec; exec_detached moves the read end.
+int handover_pipe(const std::string& text) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) throw_errno(errno, "launch: pipe2");
+    Descriptor read_end{ends[0]};
+    Descriptor write_end{ends[1]};
+    // Nobody reads until the new run starts, so the whole text must fit in the pipe.
+    if (text.size() > 4096 &&
+        ::fcntl(write_end.fd, F_SETPIPE_SZ, static_cast<int>(text.size())) < 0)
+        throw_errno(errno, "launch: F_SETPIPE_SZ");
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t got = ::write(write_end.fd, text.data() + written, text.size() - written);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw_errno(errno, "launch: escrita no pipe de passagem");
+        }
+        written += static_cast<std::size_t>(got);
+    }
+    return std::exchange(read_end.fd, -1);
+}
+
 }  // namespace
 
 void set_arguments(int argc, const char* const* argv) {
@@ -76,6 +141,10 @@ void set_arguments(int argc, const char* const* argv) {
 
 const std::vector<std::string>& arguments() {
     return the_arguments;
+}
+
+void replace_recorded_argument(std::size_t index, std::string text) {
+    the_arguments.at(index) = std::move(text);
 }
 
 std::vector<std::string> launched_arguments(std::string_view mode,
@@ -91,13 +160,14 @@ std::vector<std::string> launched_arguments(std::string_view mode,
     return argv;
 }
 
-void spawn_detached(const std::string& executable, const std::vector<std::string>& argv) {
+void spawn_detached(const std::string& executable, const std::vector<std::string>& argv,
+                    const std::optional<std::string>& handed_over) {
     // Everything the children need is prepared here: after fork nothing may allocate.
-    std::vector<char*> c_argv;
-    c_argv.reserve(argv.size() + 1);
-    for (const auto& arg : argv) c_argv.push_back(const_cast<char*>(arg.c_str()));
-    c_argv.push_back(nullptr);
+    std::vector<char*> c_argv = c_strings(argv);
+    const std::vector<std::string> env = launched_environment(handed_over.has_value());
+    std::vector<char*> c_env = c_strings(env);
     const unsigned fd_limit = open_file_limit();
+    const Descriptor handover{handed_over ? handover_pipe(*handed_over) : -1};
 
     // Carries the errno of a failed setsid/fork/exec back; closed by exec on success.
     int report[2];
@@ -116,7 +186,8 @@ void spawn_detached(const std::string& executable, const std::vector<std::string
         const pid_t run = ::fork();
         if (run < 0) report_and_quit(report[1], errno);
         if (run > 0) ::_exit(0);
-        exec_detached(report[1], executable.c_str(), c_argv.data(), fd_limit);
+        exec_detached(report[1], handover.fd, executable.c_str(), c_argv.data(), c_env.data(),
+                      fd_limit);
     }
 
     ::close(report[1]);
@@ -135,12 +206,17 @@ void spawn_detached(const std::string& executable, const std::vector<std::string
 }
 
 void launch(std::string_view mode, const std::string& executable,
-            const std::vector<std::string>& command_line) {
-    spawn_detached(executable, launched_arguments(mode, command_line));
+            const std::vector<std::string>& command_line, std::optional<std::size_t> concealed) {
+    std::vector<std::string> argv = launched_arguments(mode, command_line);
+    std::optional<std::string> handed_over;
+    // Position 1 is the mode, rewritten above; only what follows it is carried over as is.
+    if (concealed && *concealed >= 2 && *concealed < argv.size())
+        handed_over = std::exchange(argv[*concealed], std::string(PLACEHOLDER));
+    spawn_detached(executable, argv, handed_over);
 }
 
 void launch(std::string_view mode) {
-    launch(mode, "/proc/self/exe", arguments());
+    launch(mode, "/proc/self/exe", arguments(), concealed_index());
 }
 
 }  // namespace tavmolibrary::process_library

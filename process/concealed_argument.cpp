@@ -1,0 +1,96 @@
+#include "process/concealed_argument.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "process/launch.hpp"
+
+namespace tavmolibrary::process_library {
+namespace {
+
+std::optional<std::size_t> the_concealed_index;
+
+// argv strings are at most 128 KiB each (MAX_ARG_STRLEN); anything longer did not come
+// from a command line.
+constexpr std::size_t MAX_HANDED_OVER = 128 * 1024;
+
+[[noreturn]] void refuse(const std::string& why) {
+    throw HandOverError(std::string(HANDOVER_VARIABLE) + ": " + why +
+                        "; esta variável é definida apenas por launch para o processo que inicia");
+}
+
+struct ClosedOnExit {
+    int fd;
+    ~ClosedOnExit() { ::close(fd); }
+};
+
+}  // namespace
+
+std::string receive_handed_over(std::string_view variable_value) {
+    // The value is not repeated in messages: whatever was put there by hand is none of the
+    // console's business.
+    int fd = -1;
+    const auto [end, error] =
+        std::from_chars(variable_value.data(), variable_value.data() + variable_value.size(), fd);
+    if (variable_value.empty() || error != std::errc() ||
+        end != variable_value.data() + variable_value.size() || fd < 3)
+        refuse("valor inválido (esperado o número de um descritor, 3 ou mais)");
+    if (::fcntl(fd, F_GETFD) < 0) refuse("o descritor " + std::to_string(fd) + " não está aberto");
+    const ClosedOnExit closer{fd};
+
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode))
+        refuse("o descritor " + std::to_string(fd) + " não é um pipe");
+    // launch closes the write end before the new run starts: everything is already there,
+    // followed by end of file. A pipe that would make us wait is not a hand-over.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)
+        refuse("o descritor " + std::to_string(fd) + " não pôde ser lido");
+
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) refuse("o pipe ainda está aberto para escrita");
+            refuse("falha ao ler o descritor " + std::to_string(fd));
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+        if (text.size() > MAX_HANDED_OVER) refuse("conteúdo longo demais");
+    }
+    if (text.find('\0') != std::string::npos) refuse("conteúdo com byte nulo");
+    return text;
+}
+
+void conceal_argument(int argc, char** argv, std::size_t index) {
+    if (index >= static_cast<std::size_t>(argc))
+        throw std::out_of_range("conceal_argument: argumento inexistente");
+    std::string text = argv[index];
+    if (const char* marker = std::getenv(HANDOVER_VARIABLE)) {
+        const std::string value = marker;
+        ::unsetenv(HANDOVER_VARIABLE);
+        std::string handed = receive_handed_over(value);
+        if (text != PLACEHOLDER)
+            refuse("a linha de comando não traz o marcador no lugar do argumento passado");
+        text = std::move(handed);
+    }
+    replace_recorded_argument(index, std::move(text));
+    // The kernel reads /proc/PID/cmdline from this very memory: a copy would not do.
+    std::memset(argv[index], 'x', std::strlen(argv[index]));
+    the_concealed_index = index;
+}
+
+std::optional<std::size_t> concealed_index() {
+    return the_concealed_index;
+}
+
+}  // namespace tavmolibrary::process_library
