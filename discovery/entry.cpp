@@ -28,8 +28,9 @@ DescobertaClientesDB build_discovery_list(const CustomerRows& rows) {
     DescobertaClientesDB list;
     list.entries.reserve(rows.records.size());
     std::string scratch;
+    LocalDays dias;
     for (const CustomerRecord& raw : rows.records)
-        list.entries.push_back(build_entry(normalizar(raw, list.texts, scratch)));
+        list.entries.push_back(build_entry(normalizar(raw, list.texts, scratch, dias)));
     return list;
 }
 

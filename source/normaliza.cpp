@@ -8,6 +8,7 @@
 #include <limits>
 #include <system_error>
 
+#include "source/local_days.hpp"
 #include "textfix/fix_text.hpp"
 
 namespace tessim {
@@ -175,9 +176,9 @@ double price(const CustomerRecord& raw) {
     }
 }
 
-Value local_datetime_of(const CustomerRecord& raw, Campo campo) {
+Value local_datetime_of(const CustomerRecord& raw, Campo campo, LocalDays& dias) {
     try {
-        return local_datetime(raw[campo]);
+        return local_datetime(raw[campo], dias);
     } catch (const NormalizationError& e) {
         fail(raw, campo, e.what());
     }
@@ -230,10 +231,18 @@ Value zero_padding(const Value& v, std::size_t width, TextStore& texts) {
 }
 
 Value local_datetime(const Value& v) {
+    LocalDays dias;
+    return local_datetime(v, dias);
+}
+
+Value local_datetime(const Value& v, LocalDays& dias) {
     if (!tem_valor(v)) return Value::null();
     if (v.kind != Kind::date && v.kind != Kind::datetime)
         throw NormalizationError("não é data nem data/hora: " + as_text(v));
     CivilTime c = v.time();
+    if (c.hour >= 0 && c.hour <= 23 && c.minute >= 0 && c.minute <= 59 && c.second >= 0 &&
+        c.second <= 59 && dia_uniforme(dias, c.year, c.month, c.day))
+        return Value::of_datetime({c.year, c.month, c.day, c.hour, c.minute, c.second, 0});
     std::tm tm{};
     tm.tm_year = c.year - 1900;
     tm.tm_mon = c.month - 1;
@@ -261,6 +270,12 @@ CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts) {
 }
 
 CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch) {
+    LocalDays dias;
+    return normalizar(raw, texts, scratch, dias);
+}
+
+CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch,
+                          LocalDays& dias) {
     CustomerRecord out = raw;  // the ten pass-through fields, and the slots for the rest
     auto repair = [&](Campo c) {
         try {
@@ -269,7 +284,7 @@ CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::stri
             fail(raw, c, std::string("falha no reparo do texto: ") + e.what());
         }
     };
-    auto local = [&](Campo c) { out[c] = local_datetime_of(raw, c); };
+    auto local = [&](Campo c) { out[c] = local_datetime_of(raw, c, dias); };
 
     repair(nomeCliente);
     out[cpfCliente] = zero_padding(raw[cpfCliente], 11, texts);

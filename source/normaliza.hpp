@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "source/customer_record.hpp"
+#include "source/local_days.hpp"
 #include "source/value.hpp"
 
 namespace tessim {
@@ -28,10 +29,15 @@ CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts);
 // The same, reusing `scratch` for repaired texts so that a loop over many records does not
 // allocate once per repaired field.
 CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch);
+// The same, remembering per calendar day whether the local-time round trip can be skipped:
+// the form for a loop over a whole result.
+CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch,
+                          LocalDays& dias);
 
 // The single rules, exposed for the debug tools and the tests.
 Value zero_padding(const Value& v, std::size_t width, TextStore& texts);
 Value local_datetime(const Value& v);  // throws NormalizationError when mktime fails
+Value local_datetime(const Value& v, LocalDays& dias);
 std::string_view field_name(Campo campo);
 
 }  // namespace tessim

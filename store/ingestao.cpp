@@ -292,6 +292,46 @@ ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo
     return *convertido;
 }
 
+MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::string>>& existentes,
+                             std::int64_t timestamp) {
+    MontagemLinha m;
+    m.timestamp = timestamp;
+    std::array<std::string_view, TOTAL_COLUNAS> nomes;
+    for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
+        nomes[i] = kColunasLinha[i].coluna;
+        m.indices[i] = macro_index(kColunasLinha[i].chave);
+    }
+    nomes[kColunasLinha.size()] = kColunaTimestamp;
+    // Declared type of every column we write: what the table says, else the catalogue.
+    for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i) {
+        for (const auto& c : catalogo_colunas)
+            if (c.nome == nomes[i]) m.declarado[i] = std::string(c.tipo);
+    }
+    for (const auto& [nome, tipo] : existentes)
+        for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i)
+            if (nomes[i] == nome) m.declarado[i] = tipo;
+    m.colunas.reserve(TOTAL_COLUNAS);
+    for (std::string_view nome : nomes) m.colunas.emplace_back(nome);
+    m.linha.reserve(TOTAL_COLUNAS);
+    return m;
+}
+
+const ingress::Columns& monta_linha(MontagemLinha& m, const DiscoveryEntry& contrato) {
+    m.linha.clear();
+    for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
+        try {
+            m.linha.emplace_back(m.colunas[i], valor_para_coluna(contrato.values[m.indices[i]],
+                                                                 m.declarado[i], m.scratch[i]));
+        } catch (const ConversaoError& e) {
+            throw ConversaoError("contrato idServico=" + id_servico(contrato) + ", coluna " +
+                                 std::string(m.colunas[i].view()) + ": " + e.what());
+        }
+    }
+    // The run's time as a time value: an integer would be read as microseconds.
+    m.linha.emplace_back(m.colunas.back(), ingress::TimestampNanos(m.timestamp));
+    return m.linha;
+}
+
 Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
                       const std::string& conf_sender) {
     const std::int64_t timestamp = get_timestamp();
@@ -303,48 +343,12 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
         // throws through, and nothing is written.
         if (lista_colunas->at("dataset").empty()) return Ingestao::entregue;
 
-        // Declared type of every column we write: what the table says, else the catalogue.
-        std::array<std::string, TOTAL_COLUNAS> tipos;
-        for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i)
-            tipos[i] = std::string(catalogo_colunas[i].tipo);
-        std::array<std::string_view, TOTAL_COLUNAS> nomes;
-        std::array<std::size_t, kColunasLinha.size()> indices;
-        for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
-            nomes[i] = kColunasLinha[i].coluna;
-            indices[i] = macro_index(kColunasLinha[i].chave);
-        }
-        nomes[kColunasLinha.size()] = kColunaTimestamp;
-        std::array<std::string, TOTAL_COLUNAS> declarado;
-        for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i) {
-            for (const auto& c : catalogo_colunas)
-                if (c.nome == nomes[i]) declarado[i] = std::string(c.tipo);
-        }
-        for (const auto& [nome, tipo] : colunas_existentes(*lista_colunas))
-            for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i)
-                if (nomes[i] == nome) declarado[i] = tipo;
-
-        std::vector<ingress::ColumnName> colunas;
-        colunas.reserve(TOTAL_COLUNAS);
-        for (std::string_view nome : nomes) colunas.emplace_back(nome);
+        MontagemLinha montagem = prepara_linhas(colunas_existentes(*lista_colunas), timestamp);
         const ingress::TableName tabela(TABELA);
 
         auto sender = ingress::Sender::from_conf(conf_sender);
-        ingress::Columns linha;
-        linha.reserve(TOTAL_COLUNAS);
-        std::array<std::string, TOTAL_COLUNAS> scratch;
         for (const DiscoveryEntry& contrato : lista.entries) {
-            linha.clear();
-            for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
-                try {
-                    linha.emplace_back(colunas[i], valor_para_coluna(contrato.values[indices[i]],
-                                                                     declarado[i], scratch[i]));
-                } catch (const ConversaoError& e) {
-                    throw ConversaoError("contrato idServico=" + id_servico(contrato) +
-                                         ", coluna " + std::string(nomes[i]) + ": " + e.what());
-                }
-            }
-            // The run's time as a time value: an integer would be read as microseconds.
-            linha.emplace_back(colunas.back(), ingress::TimestampNanos(timestamp));
+            const ingress::Columns& linha = monta_linha(montagem, contrato);
             const auto at = ingress::TimestampNanos::now();
             sender.row(tabela, linha, at);
         }

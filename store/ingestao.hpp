@@ -2,10 +2,13 @@
 // The ingestion phase of the store writer: one row per discovery entry into tessimClientes,
 // through the line-protocol client, after a last look at the table's columns.
 
+#include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "discovery/entry.hpp"
 #include "ingress/column_value.hpp"
@@ -36,6 +39,28 @@ class ConversaoError : public std::runtime_error {
 // ConversaoError. Texts made here live in `scratch`, which must outlive the row.
 ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
                                        std::string& scratch);
+
+// What building the rows of one call needs once: the declared type of each of the 32
+// columns (the re-check's answer over the catalogue), the column names, where each column's
+// value sits in an entry, the run timestamp, and room reused from row to row.
+struct MontagemLinha {
+    std::array<std::string, TOTAL_COLUNAS> declarado;
+    std::vector<ingress::ColumnName> colunas;
+    std::array<std::size_t, TOTAL_COLUNAS - 1> indices{};
+    std::int64_t timestamp = 0;
+    std::array<std::string, TOTAL_COLUNAS> scratch;
+    ingress::Columns linha;
+};
+
+// `existentes` are the (name, type) pairs of SHOW COLUMNS; columns it lacks take the
+// catalogue's type.
+MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::string>>& existentes,
+                             std::int64_t timestamp);
+
+// The 32 column values of one entry, in the order they are handed over, each in the form
+// its column accepts (valor_para_coluna). The result lives in `m` until the next call.
+// Throws ConversaoError naming the contract and the column.
+const ingress::Columns& monta_linha(MontagemLinha& m, const DiscoveryEntry& contrato);
 
 enum class Ingestao {
     entregue,  // every row accepted (or nothing to write)

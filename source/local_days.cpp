@@ -1,0 +1,47 @@
+#include "source/local_days.hpp"
+
+#include <chrono>
+#include <ctime>
+
+namespace tessim {
+namespace {
+
+bool check_day(std::int64_t day) {
+    constexpr std::int64_t hour = 3600;
+    const auto noon_naive = static_cast<std::time_t>(day * 86400 + 12 * hour);
+    std::tm tm{};
+    if (localtime_r(&noon_naive, &tm) == nullptr) return false;
+    // The offset near noon: naive noon read as UTC is at most a day away from local noon.
+    const std::int64_t offset = tm.tm_gmtoff;
+    const std::int64_t first = day * 86400 - offset - 30 * hour;
+    const std::int64_t last = (day + 1) * 86400 - offset + 30 * hour;
+    for (std::int64_t s = first; s <= last; s += 6 * hour) {
+        const auto instant = static_cast<std::time_t>(s);
+        if (localtime_r(&instant, &tm) == nullptr || tm.tm_gmtoff != offset) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool dia_uniforme(LocalDays& dias, int year, int month, int day) {
+    if (year < 1 || year > 9999) return false;
+    const std::chrono::year_month_day ymd{std::chrono::year(year),
+                                          std::chrono::month(static_cast<unsigned>(month)),
+                                          std::chrono::day(static_cast<unsigned>(day))};
+    if (month < 1 || month > 12 || day < 1 || day > 31 || !ymd.ok()) return false;
+    std::uint64_t& word = dias.months[static_cast<std::size_t>(year - 1) * 12 + (month - 1)];
+    if (word == 0) {
+        word = std::uint64_t{1} << 63;
+        const std::chrono::year_month_day first{ymd.year(), ymd.month(), std::chrono::day(1)};
+        const std::int64_t day1 = std::chrono::sys_days(first).time_since_epoch().count();
+        const unsigned last = static_cast<unsigned>(
+            std::chrono::year_month_day_last(ymd.year(), std::chrono::month_day_last(ymd.month()))
+                .day());
+        for (unsigned d = 0; d < last; ++d)
+            if (check_day(day1 + d)) word |= std::uint64_t{1} << d;
+    }
+    return (word >> (day - 1)) & 1;
+}
+
+}  // namespace tessim
