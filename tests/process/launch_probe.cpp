@@ -1,6 +1,7 @@
 // Started by launch in the tests: after an optional pause, writes what a detached run sees of
 // itself (arguments, session, standard streams, open descriptors) to the file named by its
-// second argument. The file appears whole, by rename, so the test can poll for it.
+// second argument, and the text handed over on the descriptor named by TESSIM_DB_PASSWORD_FD
+// when that is set. The file appears whole, by rename, so the test can poll for it.
 //   launch_probe <mode> <report file> <pause in ms> [more arguments...]
 
 #include <dirent.h>
@@ -8,6 +9,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -48,6 +50,18 @@ int main(int argc, char** argv) {
     }
     ::closedir(dir);
     out << '\n';
+
+    // The hand-over of a concealed argument, read the way the real program reads it.
+    const char* handover = std::getenv("TESSIM_DB_PASSWORD_FD");
+    out << "handover_env " << (handover ? handover : "-") << '\n';
+    if (handover != nullptr) {
+        std::string text;
+        char buffer[4096];
+        ssize_t got;
+        while ((got = ::read(std::atoi(handover), buffer, sizeof buffer)) > 0)
+            text.append(buffer, static_cast<std::size_t>(got));
+        out << "handover_text " << text << '\n';
+    }
     out.close();
     return std::rename((report + ".tmp").c_str(), report.c_str()) == 0 ? 0 : 5;
 }

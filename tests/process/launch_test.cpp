@@ -1,5 +1,7 @@
 #include "process/launch.hpp"
 
+#include "process/concealed_argument.hpp"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -118,6 +120,43 @@ TEST_F(Launch, DetachedRunHoldsNothingOfTheCaller) {
     EXPECT_EQ(seen.at("fd0"), "/dev/null");
     EXPECT_EQ(seen.at("fd1"), "/dev/null");
     EXPECT_EQ(seen.at("fd2"), "/dev/null");
+    EXPECT_EQ(seen.at("fds"), "0 1 2");
+}
+
+// The concealed argument reaches the new run through the pipe on descriptor 3, never on its
+// command line; the other arguments keep their places.
+TEST_F(Launch, ConcealedArgumentIsHandedOverOffTheCommandLine) {
+    const fs::path report = dir_ / "report";
+    // Longer than a page and with bytes a shell would mangle: it must arrive byte for byte.
+    std::string secret = "s3nh4;'\"$(x) ção\t";
+    secret += std::string(70000, 'k');
+    ::setenv(process::HANDOVER_VARIABLE, "9", 1);  // a stale one must not reach the run
+    process::launch("launch_report", LAUNCH_PROBE_PATH,
+                    {"p", "launch_report", report.string(), "0", "u", secret, "db"}, 5);
+    ::unsetenv(process::HANDOVER_VARIABLE);
+
+    ASSERT_TRUE(wait_for_file(report, std::chrono::seconds(10)));
+    const auto seen = read_report(report);
+    EXPECT_EQ(seen.at("argc"), "7");
+    EXPECT_EQ(seen.at("arg4"), "u");
+    EXPECT_EQ(seen.at("arg5"), process::PLACEHOLDER);
+    EXPECT_EQ(seen.at("arg6"), "db");
+    EXPECT_EQ(seen.at("handover_env"), "3");
+    EXPECT_EQ(seen.at("handover_text").size(), secret.size());
+    EXPECT_TRUE(seen.at("handover_text") == secret);
+    EXPECT_EQ(seen.at("fds"), "0 1 2 3");
+}
+
+TEST_F(Launch, WithoutConcealedArgumentNoHandOverReachesTheRun) {
+    const fs::path report = dir_ / "report";
+    ::setenv(process::HANDOVER_VARIABLE, "3", 1);
+    process::launch("launch_report", LAUNCH_PROBE_PATH,
+                    {"p", "launch_report", report.string(), "0", "u", "visível"});
+    ::unsetenv(process::HANDOVER_VARIABLE);
+    ASSERT_TRUE(wait_for_file(report, std::chrono::seconds(10)));
+    const auto seen = read_report(report);
+    EXPECT_EQ(seen.at("arg5"), "visível");
+    EXPECT_EQ(seen.at("handover_env"), "-");
     EXPECT_EQ(seen.at("fds"), "0 1 2");
 }
 
