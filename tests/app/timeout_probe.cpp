@@ -3,6 +3,7 @@
 //   timeout_probe bloqueio   one line, then a read that never returns
 //   timeout_probe enxurrada  numbered lines as fast as they go, forever
 //   timeout_probe cores      every palette constant on its own line, then the end of the run
+//   timeout_probe descobertaClientes <eight more>   the real discovery run under the short limit
 
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "app/entry.hpp"
+#include "app/modes.hpp"
 #include "app/palette.hpp"
 #include "process/console.hpp"
 #include "process/end_run.hpp"
@@ -36,6 +38,8 @@ void probe_dispatch(const std::string& mode) {
                             tessim::BOLD, tessim::REVERSE, tessim::YELLOW})
             process::print_line(std::string(colour) + "cor" + std::string(tessim::RESET));
         throw process::EndRun{0};
+    } else if (mode == "descobertaClientes") {
+        tessim::dispatch_mode(mode);
     }
 }
 
