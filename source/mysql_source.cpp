@@ -128,16 +128,29 @@ QueryTable fetch_table(MYSQL* conn, std::string_view sql) {
 }
 
 CustomerRows obterDadosCliente(MYSQL* conn) {
-    MysqlResult res = run_query(conn, kCustomerStatement);
+    if (mysql_real_query(conn, kCustomerStatement.data(), kCustomerStatement.size()) != 0)
+        query_failed(conn, "o servidor recusou a consulta");
+    // The rows are read off the connection one by one straight into our own records
+    // instead of being stored whole by the client library first: that stored copy (about
+    // as large again as the records) would have been alive next to ours at the peak. All
+    // rows are still read before this returns, and nothing else happens in between.
+    MysqlResult res(mysql_use_result(conn));
+    if (!res) {
+        if (mysql_errno(conn) != 0) query_failed(conn, "falha ao receber o resultado");
+        throw QueryError(0, "a consulta não devolveu linhas");
+    }
     std::vector<Column> cols = columns_of(res.get());
     if (cols.size() != kCampos)
         throw QueryError(0, "a consulta de clientes devolveu " + std::to_string(cols.size()) +
                                 " colunas, esperadas " + std::to_string(kCampos));
     CustomerRows rows;
-    rows.records.reserve(mysql_num_rows(res.get()));
-    read_rows(
-        conn, res.get(), cols, rows.texts, [&] { rows.records.emplace_back(); },
-        [&](std::size_t i, Value v) { rows.records.back()[i] = v; });
+    while (MYSQL_ROW row = mysql_fetch_row(res.get())) {
+        const unsigned long* lengths = mysql_fetch_lengths(res.get());
+        CustomerRecord& record = rows.records.emplace_back();
+        for (std::size_t i = 0; i < kCampos; ++i)
+            record[i] = column_value(cols[i].kind, row[i], lengths[i], rows.texts, cols[i].name);
+    }
+    if (mysql_errno(conn) != 0) query_failed(conn, "falha ao ler o resultado");
     return rows;
 }
 

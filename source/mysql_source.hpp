@@ -1,6 +1,6 @@
 #pragma once
 // The MySQL side of the customer source: one connection, one plain text-protocol query,
-// the whole result stored at once and copied into Values.
+// the whole result read at once into Values.
 
 #include <mysql.h>
 
@@ -57,7 +57,8 @@ struct QueryTable {
 };
 QueryTable fetch_table(MYSQL* conn, std::string_view sql);
 
-// Every contract as a raw customer record, in the server's row order. The result is freed
+// Every contract as a raw customer record, in the server's row order, read row by row off
+// the connection (no stored copy of the whole result in the client library). The result is freed
 // before returning; the connection stays open for the caller to close.
 CustomerRows obterDadosCliente(MYSQL* conn);
 
