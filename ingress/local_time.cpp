@@ -75,6 +75,19 @@ LocalTimeConverter::DayOffset day_offset(const LocalDateTime& t, std::int64_t da
 
 }  // namespace
 
+LocalTimeConverter::Month LocalTimeConverter::month_of(int year, int month) {
+    Month m{0, 1};
+    for (int d = 1; d <= days_in_month(year, month); ++d) {
+        const LocalDateTime noon{year, month, d, 12, 0, 0, 0};
+        const DayOffset o = day_offset(noon, days_from_civil(year, month, d));
+        if (!o.uniform || (d > 1 && o.offset_s != m.offset_s) || o.offset_s < INT32_MIN ||
+            o.offset_s > INT32_MAX)
+            return Month{0, 2};
+        m.offset_s = static_cast<std::int32_t>(o.offset_s);
+    }
+    return m;
+}
+
 std::int64_t LocalTimeConverter::to_micros(const LocalDateTime& t) {
     if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
         t.day > days_in_month(t.year, t.month) || t.hour < 0 || t.hour > 23 || t.minute < 0 ||
@@ -85,6 +98,10 @@ std::int64_t LocalTimeConverter::to_micros(const LocalDateTime& t) {
     }
     const std::int64_t day = days_from_civil(t.year, t.month, t.day);
     const std::int64_t naive = day * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+
+    Month& month = months_[static_cast<std::size_t>(t.year - 1) * 12 + (t.month - 1)];
+    if (month.state == 0) month = month_of(t.year, t.month);
+    if (month.state == 1) return (naive - month.offset_s) * 1000000 + t.microsecond;
 
     Slot& slot = recent_[static_cast<std::uint64_t>(day) % recent_.size()];
     if (slot.day != day) {

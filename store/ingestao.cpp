@@ -264,13 +264,17 @@ std::string configuracao_sender(std::string_view quest_db_ip, std::string_view q
     return conf;
 }
 
-ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
-                                       std::string& scratch) {
+namespace {
+
+// The conversion once the column's family (and, for integers, its range) is known: the row
+// loop works these out once per column instead of comparing type names for every value.
+ingress::ColumnValue converte(const Value& valor, Familia fam, const Inteiros& faixa,
+                              std::string_view tipo, std::string& scratch) {
     if (valor.is_null()) return ingress::Null{};
     std::optional<ingress::ColumnValue> convertido;
-    switch (familia(tipo)) {
+    switch (fam) {
         case Familia::inteiro:
-            convertido = para_inteiro(valor, *faixa_inteira(tipo));
+            convertido = para_inteiro(valor, faixa);
             break;
         case Familia::flutuante:
             convertido = para_flutuante(valor);
@@ -292,6 +296,15 @@ ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo
     return *convertido;
 }
 
+}  // namespace
+
+ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
+                                       std::string& scratch) {
+    const Familia fam = familia(tipo);
+    const Inteiros faixa = faixa_inteira(tipo).value_or(Inteiros{0, 0});
+    return converte(valor, fam, faixa, tipo, scratch);
+}
+
 MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::string>>& existentes,
                              std::int64_t timestamp) {
     MontagemLinha m;
@@ -310,6 +323,12 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
     for (const auto& [nome, tipo] : existentes)
         for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i)
             if (nomes[i] == nome) m.declarado[i] = tipo;
+    for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i) {
+        m.familia[i] = static_cast<std::uint8_t>(familia(m.declarado[i]));
+        const Inteiros faixa = faixa_inteira(m.declarado[i]).value_or(Inteiros{0, 0});
+        m.minimo[i] = faixa.min;
+        m.maximo[i] = faixa.max;
+    }
     m.colunas.reserve(TOTAL_COLUNAS);
     for (std::string_view nome : nomes) m.colunas.emplace_back(nome);
     m.linha.reserve(TOTAL_COLUNAS);
@@ -320,8 +339,10 @@ const ingress::Columns& monta_linha(MontagemLinha& m, const DiscoveryEntry& cont
     m.linha.clear();
     for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
         try {
-            m.linha.emplace_back(m.colunas[i], valor_para_coluna(contrato.values[m.indices[i]],
-                                                                 m.declarado[i], m.scratch[i]));
+            m.linha.emplace_back(
+                m.colunas[i],
+                converte(contrato.values[m.indices[i]], static_cast<Familia>(m.familia[i]),
+                         Inteiros{m.minimo[i], m.maximo[i]}, m.declarado[i], m.scratch[i]));
         } catch (const ConversaoError& e) {
             throw ConversaoError("contrato idServico=" + id_servico(contrato) + ", coluna " +
                                  std::string(m.colunas[i].view()) + ": " + e.what());

@@ -45,6 +45,9 @@ ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo
 // value sits in an entry, the run timestamp, and room reused from row to row.
 struct MontagemLinha {
     std::array<std::string, TOTAL_COLUNAS> declarado;
+    // What each declared type means for the conversion, worked out once from `declarado`.
+    std::array<std::uint8_t, TOTAL_COLUNAS> familia{};
+    std::array<std::int64_t, TOTAL_COLUNAS> minimo{}, maximo{};
     std::vector<ingress::ColumnName> colunas;
     std::array<std::size_t, TOTAL_COLUNAS - 1> indices{};
     std::int64_t timestamp = 0;
