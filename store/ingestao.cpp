@@ -162,7 +162,7 @@ std::optional<ingress::ColumnValue> para_inteiro(const Value& v, const Inteiros&
     std::optional<std::int64_t> n;
     switch (v.kind) {
         case Kind::integer:
-            n = v.u.integer;
+            n = static_cast<std::int64_t>(v.u.integer);  // a copy: Value is packed
             break;
         case Kind::text:
             n = inteiro_de_texto(v.text());

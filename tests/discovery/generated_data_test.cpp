@@ -44,7 +44,7 @@ TEST(GeneratedContracts, AllNormaliseWithTheExpectedShape) {
                     e.at("{#NOME_CLIENTE}").text() != rows.records[i][nomeCliente].text();
         const Value& cpf = e.at("{#CPF_CLIENTE}");
         if (cpf.kind == Kind::text && cpf.size) {
-            EXPECT_GE(cpf.size, 11u);
+            EXPECT_GE(static_cast<std::uint32_t>(cpf.size), 11u);
         }
     }
     // A fifth of customers with overdue bills, a tenth of contracts with unsigned

@@ -17,7 +17,7 @@ std::map<std::int64_t, CustomerRecord> by_contract(const CustomerRows& rows) {
     std::map<std::int64_t, CustomerRecord> out;
     for (const CustomerRecord& r : rows.records) {
         EXPECT_EQ(r[idServico].kind, Kind::integer);
-        out.emplace(r[idServico].u.integer, r);
+        out.emplace(static_cast<std::int64_t>(r[idServico].u.integer), r);
     }
     return out;
 }
@@ -53,7 +53,7 @@ TEST(CustomerQuery, JoinsCustomersBillsAndDocuments) {
         EXPECT_EQ(r[nomeCliente].text(), "Maria Concei\xC3\xA7\xC3\xA3o");
         EXPECT_EQ(r[cpfCliente].text(), "1234567890");
         EXPECT_EQ(r[bairroCliente].kind, Kind::text);  // empty text as stored
-        EXPECT_EQ(r[bairroCliente].size, 0u);
+        EXPECT_EQ(std::uint32_t{r[bairroCliente].size}, 0u);
         EXPECT_EQ(r[dataNascimento], Value::of_date(1965, 7, 14));
     }
     const CustomerRecord& first = c.at(10);
@@ -65,7 +65,7 @@ TEST(CustomerQuery, JoinsCustomersBillsAndDocuments) {
     std::string docs(first[contratosSemAssinatura].text());
     EXPECT_TRUE(docs == "100 | 101" || docs == "101 | 100") << docs;
     EXPECT_EQ(c.at(11)[contratosSemAssinatura].kind, Kind::text);
-    EXPECT_EQ(c.at(11)[contratosSemAssinatura].size, 0u);
+    EXPECT_EQ(std::uint32_t{c.at(11)[contratosSemAssinatura].size}, 0u);
     EXPECT_TRUE(c.at(11)[valorPlano].is_null());
     EXPECT_EQ(c.at(12)[motivoRescisao].text(),
               "Mudan\xC3\xA7"
@@ -83,7 +83,7 @@ TEST(CustomerQuery, JoinsCustomersBillsAndDocuments) {
     EXPECT_EQ(orphan[valorAtraso].text().find_first_not_of("0."), std::string::npos)
         << orphan[valorAtraso].text();
     EXPECT_EQ(orphan[contratosSemAssinatura].kind, Kind::text);
-    EXPECT_EQ(orphan[contratosSemAssinatura].size, 0u);
+    EXPECT_EQ(std::uint32_t{orphan[contratosSemAssinatura].size}, 0u);
 }
 
 TEST(CustomerQuery, NumericTaxpayerColumnsArriveAsIntegers) {

@@ -39,11 +39,13 @@ TEST(Value, RejectsCalendarFieldsOutsideTheirRange) {
 }
 
 TEST(Value, ScalarsKeepTheirBits) {
-    EXPECT_EQ(Value::of_integer(std::numeric_limits<std::int64_t>::min()).u.integer,
+    // Copies first: Value is packed, and EXPECT_EQ would bind a reference to a misaligned
+    // member.
+    EXPECT_EQ(std::int64_t{Value::of_integer(std::numeric_limits<std::int64_t>::min()).u.integer},
               std::numeric_limits<std::int64_t>::min());
-    EXPECT_EQ(Value::of_integer(std::numeric_limits<std::int64_t>::max()).u.integer,
+    EXPECT_EQ(std::int64_t{Value::of_integer(std::numeric_limits<std::int64_t>::max()).u.integer},
               std::numeric_limits<std::int64_t>::max());
-    EXPECT_EQ(Value::of_double(99.9).u.floating, 99.9);
+    EXPECT_EQ(double{Value::of_double(99.9).u.floating}, 99.9);
     EXPECT_TRUE(Value::null().is_null());
     EXPECT_EQ(Value::of_integer(0), Value::of_integer(0));
     EXPECT_NE(Value::of_integer(0), Value::of_double(0.0));
