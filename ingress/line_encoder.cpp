@@ -211,13 +211,13 @@ char* LineEncoder::put_value(char* p, std::string_view table, std::string_view c
 }
 
 // QuestDB silently keeps the first of two same-named fields of a line, so a repeated name
-// is refused. Rows usually reuse the same name views, so the pairwise check runs only when
-// the names differ from the last row that passed it.
+// is refused. Rows usually carry the same names, so the pairwise check runs only when the
+// names differ from the last row that passed it.
 bool LineEncoder::names_known_distinct(std::span<const Column> columns) {
     if (columns.size() == last_names_.size()) {
         bool same = true;
         for (std::size_t i = 0; i < columns.size() && same; ++i) {
-            same = columns[i].first.view().data() == last_names_[i];
+            same = columns[i].first.view() == last_names_[i];
         }
         if (same) return true;
     }
@@ -234,8 +234,10 @@ void LineEncoder::add_row(TableName table, std::span<const Column> columns, Time
                 }
             }
         }
-        last_names_.clear();
-        for (const auto& c : columns) last_names_.push_back(c.first.view().data());
+        last_names_.resize(columns.size());
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            last_names_[i].assign(columns[i].first.view());
+        }
     }
     // Room for the worst case, so that the writing below needs no checks.
     std::size_t room = 2 * table.view().size() + 1 + number_room + 2;

@@ -59,7 +59,9 @@ class LineEncoder {
     std::size_t len_ = 0;
     std::size_t rows_ = 0;
     LocalTimeConverter local_time_;
-    std::vector<const char*> last_names_;  // names of the last row checked for repeats
+    // Copies of the names of the last row checked for repeats: the caller may reuse a
+    // name's storage for another name, so an address proves nothing.
+    std::vector<std::string> last_names_;
 };
 
 }  // namespace ingress

@@ -173,6 +173,15 @@ TEST(Encoder, RowsQuestDbWouldMisreadAreRefused) {
     }
     EXPECT_EQ(enc.data(), "");
     EXPECT_EQ(enc.rows(), 0u);
+
+    // Names whose storage the caller reuses for the next row: same addresses, new names.
+    char first[2] = "a", second[2] = "b";
+    enc.add_row("t", {{std::string_view(first), 1}, {std::string_view(second), 2}}, at);
+    second[0] = 'a';
+    EXPECT_THROW(
+        enc.add_row("t", {{std::string_view(first), 1}, {std::string_view(second), 2}}, at),
+        IngressError);
+    EXPECT_EQ(enc.rows(), 1u);
 }
 
 TEST(Encoder, LocalDateTimeUsesTheLocalZone) {
