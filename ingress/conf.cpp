@@ -151,31 +151,40 @@ SenderConf parse_conf(std::string_view text) {
         }
         if (value.empty()) bad_conf("key '" + std::string(key) + "' has an empty value");
 
-        if (key == "addr") {
-            parse_addr(value, conf);
-        } else if (key == "username") {
-            if (value.find(':') != std::string::npos) bad_conf("username must not contain ':'");
-            conf.username = value;
-        } else if (key == "password") {
-            conf.password = value;
-            after_password = true;
-            continue;
-        } else if (key == "request_timeout") {
-            conf.request_timeout = std::chrono::milliseconds(parse_number(key, value, 3600000));
-            if (conf.request_timeout.count() == 0) bad_conf("'request_timeout' must not be 0");
-        } else if (key == "request_min_throughput") {
-            conf.request_min_throughput = parse_number(key, value, UINT32_MAX);
-            if (conf.request_min_throughput == 0) {
-                bad_conf("'request_min_throughput' must not be 0");
+        // The value checks below quote the value they refuse; right after the password it
+        // may be the rest of the password, cut at a single ';'.
+        try {
+            if (key == "addr") {
+                parse_addr(value, conf);
+            } else if (key == "username") {
+                if (value.find(':') != std::string::npos) bad_conf("username must not contain ':'");
+                conf.username = value;
+            } else if (key == "password") {
+                conf.password = value;
+                after_password = true;
+                continue;
+            } else if (key == "request_timeout") {
+                conf.request_timeout = std::chrono::milliseconds(parse_number(key, value, 3600000));
+                if (conf.request_timeout.count() == 0) bad_conf("'request_timeout' must not be 0");
+            } else if (key == "request_min_throughput") {
+                conf.request_min_throughput = parse_number(key, value, UINT32_MAX);
+                if (conf.request_min_throughput == 0) {
+                    bad_conf("'request_min_throughput' must not be 0");
+                }
+            } else if (key == "retry_timeout") {
+                conf.retry_timeout = std::chrono::milliseconds(parse_number(key, value, 3600000));
+            } else if (key == "auto_flush") {
+                conf.auto_flush = parse_switch(key, value);
+            } else if (key == "auto_flush_bytes") {
+                conf.auto_flush_bytes = parse_number(key, value, std::size_t{1} << 30);
+            } else if (key == "auto_flush_rows") {
+                conf.auto_flush_rows = parse_number(key, value, UINT32_MAX);
             }
-        } else if (key == "retry_timeout") {
-            conf.retry_timeout = std::chrono::milliseconds(parse_number(key, value, 3600000));
-        } else if (key == "auto_flush") {
-            conf.auto_flush = parse_switch(key, value);
-        } else if (key == "auto_flush_bytes") {
-            conf.auto_flush_bytes = parse_number(key, value, std::size_t{1} << 30);
-        } else if (key == "auto_flush_rows") {
-            conf.auto_flush_rows = parse_number(key, value, UINT32_MAX);
+        } catch (const IngressError&) {
+            if (!after_password) throw;
+            bad_conf("entry " + std::to_string(entry) +
+                     " after the password has a bad value (a ';' inside the password is "
+                     "written ';;')");
         }
         after_password = false;
     }

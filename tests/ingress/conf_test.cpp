@@ -104,6 +104,10 @@ TEST(Conf, PasswordNeverInMessages) {
         "http::addr=h;username=u;password=sentinelQT;password=sentinelQT;",
         "https::addr=h;username=u;password=sentinelQT;",
         "http::addr=h;username=u;password=;",
+        // The piece after a single ';' is a known key with a value that is refused.
+        "http::addr=h;username=u;password=x;auto_flush=sentinelQT;",
+        "http::addr=h;username=u;password=x;addr=sentinel/QT;",
+        "http::addr=h;username=u;password=x;retry_timeout=sentinelQT;",
     };
     for (const char* text : cases) {
         try {
