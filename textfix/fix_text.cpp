@@ -11,10 +11,6 @@
 namespace textfix {
 namespace {
 
-// Double encoding is common, triple happens. Every pass shortens the text, so the bound only
-// caps the time spent on adversarial input.
-constexpr int kMaxRounds = 10;
-
 std::size_t ascii_prefix(std::string_view s) {
     const char* p = s.data();
     const std::size_t n = s.size();
@@ -84,7 +80,12 @@ std::string repair(std::string_view text) {
     // change the context a verdict rests on, so the rounds go on until one changes nothing:
     // the result is then a text a second call leaves alone. The first round still sees the
     // raw C1 controls, which are certain evidence of Latin-1 mojibake.
-    for (int round = 0; round < kMaxRounds; ++round) {
+    // A round that mends anything shortens the text, and C1 punctuation and NFC settle after
+    // one round each, so there are at most size + 2 rounds. No smaller cap: a chain such as
+    // "ÂÂÂÂ²" loses one layer per round, and stopping early would leave work for a second
+    // call. Real text needs two or three rounds.
+    const std::size_t max_rounds = cps.size() + 2;
+    for (std::size_t round = 0; round < max_rounds; ++round) {
         bool changed = detail::undo_mojibake_once(cps);
         changed = punctuate_c1(cps) || changed;
         changed = compose(cps) || changed;

@@ -123,7 +123,7 @@ TEST(TextfixAmbiguous, ClosingPunctuationInsideOrStartingAWordIsMojibake) {
     EXPECT_EQ(textfix::fix_text("RUAÂ\u00A0X"), "RUA\u00A0X");
 }
 
-TEST(TextfixLayers, RepeatsWhileItImprovesWithABound) {
+TEST(TextfixLayers, RepeatsWhileItImproves) {
     std::string text = "João";
     std::vector<std::string> layers;
     for (int i = 0; i < 11; ++i) {
@@ -138,10 +138,9 @@ TEST(TextfixLayers, RepeatsWhileItImprovesWithABound) {
     }
     EXPECT_EQ(layers[0], "JoÃ£o");
     EXPECT_EQ(layers[1], "JoÃƒÂ£o");
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(textfix::fix_text(layers[i]), "João") << i;
-    // Eleven layers exceed the bound: the text improves by ten, and a second call finishes it.
-    EXPECT_EQ(textfix::fix_text(layers[10]), layers[0]);
-    EXPECT_EQ(textfix::fix_text(textfix::fix_text(layers[10])), "João");
+    // No cap on the rounds short of the text's length: one call undoes every layer, so a
+    // second call has nothing left to do.
+    for (int i = 0; i < 11; ++i) EXPECT_EQ(textfix::fix_text(layers[i]), "João") << i;
 }
 
 TEST(TextfixRandomInput, NeverFailsAlwaysValidAndIdempotent) {
