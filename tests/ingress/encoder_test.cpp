@@ -141,6 +141,42 @@ TEST(Encoder, TextEscapesKeepTheLineWhole) {
     }
 }
 
+// Integers are written in groups of eight digits: the edges of each group, both signs.
+TEST(Encoder, IntegersAcrossDigitGroups) {
+    std::int64_t v = 1;
+    for (int digits = 1; digits <= 18; ++digits, v *= 10) {
+        for (const std::int64_t n : {v - 1, v, v + 1, 10 * v - 1}) {
+            EXPECT_EQ(field_text(n), std::to_string(n) + "i");
+            EXPECT_EQ(field_text(-n), std::to_string(-n) + "i");
+        }
+    }
+    EXPECT_EQ(field_text(100000000), "100000000i");
+    EXPECT_EQ(field_text(1000000000000000), "1000000000000000i");
+    EXPECT_EQ(field_text(TimestampMicros(1'000'000'000'000'007)), "1000000000000007t");
+}
+
+// Texts are scanned a word at a time: an escape, a multi-byte character or a bad byte at
+// every offset of the first, second and last word, in texts of every short length.
+TEST(Encoder, TextScanFindsSpecialsAtEveryOffset) {
+    for (std::size_t len = 1; len <= 20; ++len) {
+        for (std::size_t at_ = 0; at_ < len; ++at_) {
+            std::string plain(len, 'x');
+            std::string text = plain, wire = plain;
+            text[at_] = '"';
+            wire.replace(at_, 1, "\\\"");
+            EXPECT_EQ(field_text(Text{text}), "\"" + wire + "\"") << len << " " << at_;
+            text = plain;
+            text.replace(at_, 1, "\xC3\xA7");
+            EXPECT_EQ(field_text(Text{text}), "\"" + text + "\"") << len << " " << at_;
+            text = plain;
+            text[at_] = '\xC3';  // a lead byte with no continuation
+            EXPECT_EQ(refused_code(Text{text}), ErrorCode::invalid_utf8) << len << " " << at_;
+            text[at_] = '\0';
+            EXPECT_EQ(refused_code(Text{text}), ErrorCode::invalid_value) << len << " " << at_;
+        }
+    }
+}
+
 TEST(Encoder, BadTextIsRefusedNamingTheColumn) {
     EXPECT_EQ(refused_code(Text{"caf\xE9"}), ErrorCode::invalid_utf8);
     EXPECT_EQ(refused_code(Text{"\xED\xA0\x80"}), ErrorCode::invalid_utf8);
