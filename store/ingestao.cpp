@@ -331,25 +331,25 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
     }
     m.colunas.reserve(TOTAL_COLUNAS);
     for (std::string_view nome : nomes) m.colunas.emplace_back(nome);
+    // The names never change from row to row: each row only replaces the values.
     m.linha.reserve(TOTAL_COLUNAS);
+    for (const ingress::ColumnName& nome : m.colunas) m.linha.emplace_back(nome, ingress::Null{});
     return m;
 }
 
 const ingress::Columns& monta_linha(MontagemLinha& m, const DiscoveryEntry& contrato) {
-    m.linha.clear();
     for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
         try {
-            m.linha.emplace_back(
-                m.colunas[i],
+            m.linha[i].second =
                 converte(contrato.values[m.indices[i]], static_cast<Familia>(m.familia[i]),
-                         Inteiros{m.minimo[i], m.maximo[i]}, m.declarado[i], m.scratch[i]));
+                         Inteiros{m.minimo[i], m.maximo[i]}, m.declarado[i], m.scratch[i]);
         } catch (const ConversaoError& e) {
             throw ConversaoError("contrato idServico=" + id_servico(contrato) + ", coluna " +
                                  std::string(m.colunas[i].view()) + ": " + e.what());
         }
     }
     // The run's time as a time value: an integer would be read as microseconds.
-    m.linha.emplace_back(m.colunas.back(), ingress::TimestampNanos(m.timestamp));
+    m.linha.back().second = ingress::TimestampNanos(m.timestamp);
     return m.linha;
 }
 
