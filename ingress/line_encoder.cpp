@@ -189,6 +189,40 @@ bool is_decimal_digits(std::string_view d) {
     return i != frac_start && i == d.size();
 }
 
+// Decimal digits that already are the shortest text of their nearest double, as put_double
+// would write it, go out as they are: no '+', no leading zeros, at most 15 significant
+// digits (two different such decimals never reach the same double, so no shorter text
+// does), a fraction whose first digit is not 0 and an integer without trailing zeros (so
+// the fixed notation is the shorter one). Returns nullptr for anything else.
+char* put_plain_decimal(char* p, std::string_view d) {
+    if (d.front() == '+') return nullptr;
+    const bool negative = d.front() == '-';
+    if (negative) d.remove_prefix(1);
+    const std::size_t point = d.find('.');
+    std::string_view whole = d.substr(0, point);
+    std::string_view fraction = point == std::string_view::npos ? "" : d.substr(point + 1);
+    while (!fraction.empty() && fraction.back() == '0') fraction.remove_suffix(1);
+    const bool zero_whole = whole == "0";
+    if (whole.size() > 1 && whole.front() == '0') return nullptr;
+    if (zero_whole) {
+        if (fraction.empty() ? negative : fraction.front() == '0') return nullptr;
+    } else if (fraction.empty() && whole.back() == '0') {
+        return nullptr;
+    }
+    if ((zero_whole ? 0 : whole.size()) + fraction.size() > 15) return nullptr;
+    if (negative) *p++ = '-';
+    std::memcpy(p, whole.data(), whole.size());
+    p += whole.size();
+    *p++ = '.';
+    if (fraction.empty()) {
+        *p++ = '0';
+    } else {
+        std::memcpy(p, fraction.data(), fraction.size());
+        p += fraction.size();
+    }
+    return p;
+}
+
 constexpr std::size_t number_room = 32;
 
 std::size_t value_room(const ColumnValue& v) {
@@ -213,6 +247,7 @@ char* LineEncoder::put_value(char* p, std::string_view table, std::string_view c
                 refuse(ErrorCode::invalid_value, table, column,
                        "\"" + printable(d) + "\" is not a decimal number");
             }
+            if (char* plain = put_plain_decimal(p, d)) return plain;
             if (d.front() == '+') d.remove_prefix(1);  // from_chars takes no '+'
             double v = 0;
             // from_chars is correctly rounded and, unlike strtod, ignores the C locale's
