@@ -158,7 +158,10 @@ std::optional<double> double_de_texto(std::string_view s) {
     return d;
 }
 
-std::optional<ingress::ColumnValue> para_inteiro(const Value& v, const Inteiros& faixa) {
+// The para_* conversions answer Null when the value does not fit: a value that is not
+// null never converts to Null, and a plain ColumnValue is cheaper to hand back than an
+// optional one.
+ingress::ColumnValue para_inteiro(const Value& v, const Inteiros& faixa) {
     std::optional<std::int64_t> n;
     switch (v.kind) {
         case Kind::integer:
@@ -176,11 +179,11 @@ std::optional<ingress::ColumnValue> para_inteiro(const Value& v, const Inteiros&
         default:
             break;
     }
-    if (!n || *n < faixa.min || *n > faixa.max) return std::nullopt;
+    if (!n || *n < faixa.min || *n > faixa.max) return ingress::Null{};
     return ingress::ColumnValue(*n);
 }
 
-std::optional<ingress::ColumnValue> para_flutuante(const Value& v) {
+ingress::ColumnValue para_flutuante(const Value& v) {
     switch (v.kind) {
         case Kind::floating:
             return ingress::ColumnValue(v.u.floating);
@@ -188,16 +191,16 @@ std::optional<ingress::ColumnValue> para_flutuante(const Value& v) {
             return ingress::ColumnValue(ingress::Decimal{v.text()});
         case Kind::integer:
             if (auto d = double_de_inteiro(v.u.integer)) return ingress::ColumnValue(*d);
-            return std::nullopt;
+            return ingress::Null{};
         case Kind::text:
             if (auto d = double_de_texto(v.text())) return ingress::ColumnValue(*d);
-            return std::nullopt;
+            return ingress::Null{};
         default:
-            return std::nullopt;
+            return ingress::Null{};
     }
 }
 
-std::optional<ingress::ColumnValue> para_texto(const Value& v, std::string& scratch) {
+ingress::ColumnValue para_texto(const Value& v, std::string& scratch) {
     switch (v.kind) {
         case Kind::text:
             return ingress::ColumnValue(ingress::Text{v.text()});
@@ -211,11 +214,11 @@ std::optional<ingress::ColumnValue> para_texto(const Value& v, std::string& scra
             return ingress::ColumnValue(ingress::Text{scratch});
         }
         case Kind::floating:
-            if (!std::isfinite(v.u.floating)) return std::nullopt;
+            if (!std::isfinite(v.u.floating)) return ingress::Null{};
             scratch = printed_float(v.u.floating);
             return ingress::ColumnValue(ingress::Text{scratch});
         default:
-            return std::nullopt;
+            return ingress::Null{};
     }
 }
 
@@ -271,7 +274,7 @@ namespace {
 ingress::ColumnValue converte(const Value& valor, Familia fam, const Inteiros& faixa,
                               std::string_view tipo, std::string& scratch) {
     if (valor.is_null()) return ingress::Null{};
-    std::optional<ingress::ColumnValue> convertido;
+    ingress::ColumnValue convertido;
     switch (fam) {
         case Familia::inteiro:
             convertido = para_inteiro(valor, faixa);
@@ -290,10 +293,10 @@ ingress::ColumnValue converte(const Value& valor, Familia fam, const Inteiros& f
             convertido = natural(valor);
             break;
     }
-    if (!convertido)
+    if (convertido.is_null())
         throw ConversaoError("o valor " + descreve(valor) + " não cabe numa coluna " +
                              std::string(tipo));
-    return *convertido;
+    return convertido;
 }
 
 }  // namespace
