@@ -374,7 +374,18 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
         for (const DiscoveryEntry& contrato : lista.entries) {
             const ingress::Columns& linha = monta_linha(montagem, contrato);
             const auto at = ingress::TimestampNanos::now();
-            sender.row(tabela, linha, at);
+            try {
+                sender.row(tabela, linha, at);
+            } catch (const ingress::IngressError& e) {
+                // A value the client refuses before the wire (a NUL byte, ill-formed UTF-8)
+                // names its column; the operator also needs the contract to mend it.
+                const auto code = e.code();
+                if (code != ingress::ErrorCode::invalid_utf8 &&
+                    code != ingress::ErrorCode::invalid_value)
+                    throw;
+                throw ingress::IngressError(
+                    code, "contrato idServico=" + id_servico(contrato) + ": " + e.what());
+            }
         }
         sender.flush();
         sender.close();
