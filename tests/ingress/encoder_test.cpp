@@ -12,7 +12,7 @@
 
 #include "ingress/errors.hpp"
 #include "ingress/line_encoder.hpp"
-#include "tests/ingress/tz_guard.hpp"
+#include "tests/support/tz_guard.hpp"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "ingress/errors.hpp"
 #include "ingress/local_time.hpp"
-#include "tests/ingress/tz_guard.hpp"
+#include "tests/support/tz_guard.hpp"
 
 namespace {
 

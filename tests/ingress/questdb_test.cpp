@@ -7,7 +7,7 @@
 
 #include "ingress/ingress.hpp"
 #include "tests/ingress/questdb_exec.hpp"
-#include "tests/ingress/tz_guard.hpp"
+#include "tests/support/tz_guard.hpp"
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "source/normaliza.hpp"
+#include "tests/support/tz_guard.hpp"
 
 #include <gtest/gtest.h>
 
@@ -10,25 +11,6 @@
 namespace tessim {
 namespace {
 
-// Sets TZ for the lifetime of the object and restores the previous setting.
-class ScopedTimeZone {
-  public:
-    explicit ScopedTimeZone(const char* tz) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
-        ::setenv("TZ", tz, 1);
-        ::tzset();
-    }
-    ~ScopedTimeZone() {
-        if (old_)
-            ::setenv("TZ", old_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-  private:
-    std::optional<std::string> old_;
-};
 
 CustomerRecord raw_record() {
     CustomerRecord r{};
@@ -121,7 +103,7 @@ TEST(Normaliza, ZeroPaddingCountsCharactersAndKeepsTheSign) {
 class LocalDateTime : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(LocalDateTime, OrdinaryTimesComeBackWithWholeSeconds) {
-    ScopedTimeZone tz(GetParam());
+    TzGuard tz(GetParam());
     const std::pair<Value, CivilTime> cases[] = {
         {Value::of_date(2021, 3, 5), {2021, 3, 5, 0, 0, 0, 0}},
         {Value::of_datetime({2021, 3, 5, 14, 7, 9, 250000}), {2021, 3, 5, 14, 7, 9, 0}},
@@ -144,13 +126,13 @@ INSTANTIATE_TEST_SUITE_P(Zones, LocalDateTime, ::testing::Values("UTC", "America
 TEST(Normaliza, WallTimesInADaylightSavingGapMoveForward) {
     // On 2018-11-04 clocks in Sao Paulo jumped from 00:00 to 01:00: 00:30 never happened.
     {
-        ScopedTimeZone tz("America/Sao_Paulo");
+        TzGuard tz("America/Sao_Paulo");
         EXPECT_EQ(local_datetime(Value::of_datetime({2018, 11, 4, 0, 30, 0, 0})).time(),
                   (CivilTime{2018, 11, 4, 1, 30, 0, 0}));
         EXPECT_EQ(local_datetime(Value::of_date(2018, 11, 4)).time(),
                   (CivilTime{2018, 11, 4, 1, 0, 0, 0}));
     }
-    ScopedTimeZone utc("UTC");
+    TzGuard utc("UTC");
     EXPECT_EQ(local_datetime(Value::of_datetime({2018, 11, 4, 0, 30, 0, 0})).time(),
               (CivilTime{2018, 11, 4, 0, 30, 0, 0}));
 }
@@ -220,7 +202,7 @@ TEST(Normaliza, PriceIsAlwaysADouble) {
 }
 
 TEST(Normaliza, PassThroughFieldsStayAsRead) {
-    ScopedTimeZone tz("UTC");
+    TzGuard tz("UTC");
     TextStore texts;
     CustomerRecord raw = raw_record();
     raw[idCliente] = Value::of_integer(42);

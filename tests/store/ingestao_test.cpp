@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "store/ingestao.hpp"
+#include "tests/support/tz_guard.hpp"
 
 namespace tessim {
 namespace {
@@ -253,24 +254,6 @@ TEST(ConfiguracaoSender, IpAndPortGoInAsGiven) {
     EXPECT_EQ(configuracao_sender("", ""), "http::addr=:;username=brantevika;password=sentinelQT;");
 }
 
-class TzGuard {
-  public:
-    explicit TzGuard(const char* zone) {
-        if (const char* old = std::getenv("TZ")) old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~TzGuard() {
-        if (old_)
-            ::setenv("TZ", old_->c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-  private:
-    std::optional<std::string> old_;
-};
 
 std::int64_t relogio_ns() {
     timespec ts{};
