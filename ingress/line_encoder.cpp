@@ -29,6 +29,23 @@ constexpr std::uint64_t has_special(std::uint64_t w) {
            has_zero(w ^ (ones * '\n')) | has_zero(w ^ (ones * '\r'));
 }
 
+// The last n - i (1 to 7) bytes of s in the low bytes of a word, the rest plain 'a'. The
+// bytes are read straight into a register: a partial copy into memory followed by a whole
+// word read from it stalls the processor on every text.
+std::uint64_t tail_word(const unsigned char* s, std::size_t i, std::size_t n) {
+    const std::size_t take = n - i;
+    std::uint64_t w = 0;
+    if (n >= 8) {
+        // The eight bytes ending at the text's end, of which the first few were seen already.
+        std::memcpy(&w, s + n - 8, 8);
+        w >>= 8 * (8 - take);
+    } else {
+        for (std::size_t k = n; k-- > i;) w = (w << 8) | s[k];
+    }
+    const std::uint64_t mine = ~std::uint64_t{0} >> (8 * (8 - take));
+    return (w & mine) | (ones * 'a' & ~mine);
+}
+
 // Length of the well-formed UTF-8 sequence at s (lead byte >= 0x80), 0 when ill-formed.
 std::size_t utf8_sequence(const unsigned char* s, std::size_t avail) {
     const unsigned char c = s[0];
@@ -73,9 +90,13 @@ char* put_text(char* p, std::string_view text, std::string_view table, std::stri
         // texts and tails take the same path. The lowest flagged byte is the first special
         // one (has_zero can only misflag bytes above a real match), so the plain bytes in
         // front of it go out in one copy.
-        std::uint64_t w = ones * 'a';
         const std::size_t take = std::min<std::size_t>(8, n - i);
-        std::memcpy(&w, s + i, take);
+        std::uint64_t w;
+        if (take == 8) {
+            std::memcpy(&w, s + i, 8);
+        } else {
+            w = tail_word(s, i, n);
+        }
         const std::uint64_t special = has_special(w);
         if (special == 0) {
             std::memcpy(p, &w, 8);
@@ -232,55 +253,67 @@ std::size_t value_room(const ColumnValue& v) {
 
 }  // namespace
 
+namespace {
+
+char* put_decimal(char* p, std::string_view d, std::string_view table, std::string_view column) {
+    if (!is_decimal_digits(d)) {
+        refuse(ErrorCode::invalid_value, table, column,
+               "\"" + printable(d) + "\" is not a decimal number");
+    }
+    if (char* plain = put_plain_decimal(p, d)) return plain;
+    if (d.front() == '+') d.remove_prefix(1);  // from_chars takes no '+'
+    double v = 0;
+    // from_chars is correctly rounded and, unlike strtod, ignores the C locale's decimal
+    // separator.
+    const auto r = std::from_chars(d.data(), d.data() + d.size(), v);
+    if (r.ec != std::errc()) {
+        refuse(ErrorCode::invalid_value, table, column,
+               "decimal \"" + printable(d) + "\" is out of the range of a double");
+    }
+    return put_double(p, v, table, column);
+}
+
+char* put_local(char* p, LocalTimeConverter& local_time, const LocalDateTime& t,
+                std::string_view table, std::string_view column) {
+    std::int64_t us;
+    try {
+        us = local_time.to_micros(t);
+    } catch (const IngressError& e) {
+        refuse(e.code(), table, column, e.what());
+    }
+    p = put_int(p, us);
+    *p++ = 't';
+    return p;
+}
+
+char* put_micros(char* p, TimestampMicros t) {
+    p = put_int(p, t.as_i64());
+    *p++ = 't';
+    return p;
+}
+
+}  // namespace
+
 char* LineEncoder::put_value(char* p, std::string_view table, std::string_view column,
                              const ColumnValue& value) {
-    switch (value.get().index()) {
+    const ColumnValue::Variant& v = value.get();
+    switch (v.index()) {
         case 1:  // int64
-            p = put_int(p, std::get<std::int64_t>(value.get()));
+            p = put_int(p, std::get<std::int64_t>(v));
             *p++ = 'i';
             return p;
         case 2:  // double
-            return put_double(p, std::get<double>(value.get()), table, column);
-        case 3: {  // Decimal
-            std::string_view d = std::get<Decimal>(value.get()).digits;
-            if (!is_decimal_digits(d)) {
-                refuse(ErrorCode::invalid_value, table, column,
-                       "\"" + printable(d) + "\" is not a decimal number");
-            }
-            if (char* plain = put_plain_decimal(p, d)) return plain;
-            if (d.front() == '+') d.remove_prefix(1);  // from_chars takes no '+'
-            double v = 0;
-            // from_chars is correctly rounded and, unlike strtod, ignores the C locale's
-            // decimal separator.
-            const auto r = std::from_chars(d.data(), d.data() + d.size(), v);
-            if (r.ec != std::errc()) {
-                refuse(ErrorCode::invalid_value, table, column,
-                       "decimal \"" + printable(d) + "\" is out of the range of a double");
-            }
-            return put_double(p, v, table, column);
-        }
+            return put_double(p, std::get<double>(v), table, column);
+        case 3:  // Decimal
+            return put_decimal(p, std::get<Decimal>(v).digits, table, column);
         case 4:  // Text
-            return put_text(p, std::get<Text>(value.get()).bytes, table, column);
-        case 5: {  // LocalDateTime
-            std::int64_t us;
-            try {
-                us = local_time_.to_micros(std::get<LocalDateTime>(value.get()));
-            } catch (const IngressError& e) {
-                refuse(e.code(), table, column, e.what());
-            }
-            p = put_int(p, us);
-            *p++ = 't';
-            return p;
-        }
+            return put_text(p, std::get<Text>(v).bytes, table, column);
+        case 5:  // LocalDateTime
+            return put_local(p, local_time_, std::get<LocalDateTime>(v), table, column);
         case 6:  // TimestampMicros
-            p = put_int(p, std::get<TimestampMicros>(value.get()).as_i64());
-            *p++ = 't';
-            return p;
+            return put_micros(p, std::get<TimestampMicros>(v));
         case 7:  // TimestampNanos
-            p = put_int(
-                p, TimestampMicros::from_nanos(std::get<TimestampNanos>(value.get())).as_i64());
-            *p++ = 't';
-            return p;
+            return put_micros(p, TimestampMicros::from_nanos(std::get<TimestampNanos>(v)));
         default:
             return p;  // Null is filtered out by the caller
     }
@@ -320,7 +353,11 @@ void LineEncoder::add_row(TableName table, std::span<const Column> columns, Time
     for (const auto& [name, value] : columns) {
         room += 2 * name.view().size() + 2 + value_room(value);
     }
-    if (len_ + room > buf_.size()) buf_.resize(std::max(len_ + room, 2 * buf_.size()));
+    if (row_open_) {
+        throw IngressError(ErrorCode::invalid_api_call, "table \"" + printable(table.view()) +
+                                                            "\": a row is still being written");
+    }
+    reserve_at(len_, room);
 
     // Nothing below touches len_ until the row is complete: a refused value leaves the
     // buffer as it was.
@@ -345,6 +382,149 @@ void LineEncoder::add_row(TableName table, std::span<const Column> columns, Time
     *p++ = '\n';
     len_ += static_cast<std::size_t>(p - start);
     ++rows_;
+}
+
+void LineEncoder::reserve_at(std::size_t pos, std::size_t room) {
+    if (pos + room > buf_.size()) buf_.resize(std::max(pos + room, 2 * buf_.size()));
+}
+
+RowWriter LineEncoder::begin_row(const RowShape& shape) {
+    if (row_open_) {
+        throw IngressError(ErrorCode::invalid_api_call, "table \"" + printable(shape.table()) +
+                                                            "\": a row is still being written");
+    }
+    written_.assign((shape.size() + 63) / 64, 0);
+    ++row_id_;
+    const std::string_view table = shape.spelled_table();
+    reserve_at(len_, table.size());
+    std::memcpy(buf_.data() + len_, table.data(), table.size());
+    row_open_ = true;
+    return RowWriter(*this, shape);
+}
+
+void LineEncoder::end_row(RowWriter& row, TimestampNanos at) {
+    if (row.encoder_ != this || !row.live() || row.spoilt_) {
+        throw IngressError(ErrorCode::invalid_api_call,
+                           "table \"" + printable(row.shape_->table()) +
+                               "\": the row cannot be ended (another encoder's, ended already, or "
+                               "refused a value)");
+    }
+    if (!row.any_) {
+        throw IngressError(ErrorCode::invalid_value,
+                           "table \"" + printable(row.shape_->table()) +
+                               "\": a row needs at least one non-null column");
+    }
+    reserve_at(row.pos_, number_room + 2);
+    char* const start = buf_.data() + row.pos_;
+    char* p = start;
+    *p++ = ' ';
+    p = put_int(p, at.as_i64());
+    *p++ = '\n';
+    len_ = row.pos_ + static_cast<std::size_t>(p - start);
+    ++rows_;
+    row_open_ = false;
+    ++row_id_;
+}
+
+RowWriter::RowWriter(LineEncoder& encoder, const RowShape& shape)
+    : encoder_(&encoder),
+      shape_(&shape),
+      id_(encoder.row_id_),
+      pos_(encoder.len_ + shape.spelled_table().size()) {}
+
+RowWriter::~RowWriter() {
+    if (live()) encoder_->row_open_ = false;
+}
+
+bool RowWriter::live() const noexcept {
+    return encoder_->row_open_ && encoder_->row_id_ == id_;
+}
+
+void RowWriter::refuse(std::size_t i, ErrorCode code, const std::string& why) const {
+    ingress::refuse(code, shape_->table(), shape_->column(i), why);
+}
+
+void RowWriter::mark(std::size_t i) {
+    if (!live() || spoilt_) {
+        throw IngressError(ErrorCode::invalid_api_call,
+                           "table \"" + printable(shape_->table()) +
+                               "\": the row was ended, dropped or refused a value");
+    }
+    if (i >= shape_->size()) {
+        throw IngressError(ErrorCode::invalid_api_call, "table \"" + printable(shape_->table()) +
+                                                            "\": no column " + std::to_string(i) +
+                                                            " in a row of " +
+                                                            std::to_string(shape_->size()));
+    }
+    std::uint64_t& word = encoder_->written_[i / 64];
+    const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+    if (word & bit) refuse(i, ErrorCode::invalid_api_call, "column given twice in one row");
+    word |= bit;
+}
+
+char* RowWriter::open(std::size_t i, std::size_t room) {
+    mark(i);
+    const std::string_view name = shape_->spelled_column(i);
+    // 8 bytes of slack: texts are copied a whole word at a time.
+    encoder_->reserve_at(pos_, 1 + name.size() + room + 8);
+    char* p = encoder_->buf_.data() + pos_;
+    *p++ = any_ ? ',' : ' ';
+    std::memcpy(p, name.data(), name.size());
+    // Until commit() a value that is refused leaves the row spoilt.
+    spoilt_ = true;
+    return p + name.size();
+}
+
+// Only a value that was written in full moves the end of the row.
+void RowWriter::commit(char* end) {
+    pos_ = static_cast<std::size_t>(end - encoder_->buf_.data());
+    any_ = true;
+    spoilt_ = false;
+}
+
+void RowWriter::put_integer(std::size_t i, std::int64_t v) {
+    char* p = open(i, number_room);
+    p = put_int(p, v);
+    *p++ = 'i';
+    commit(p);
+}
+
+void RowWriter::column(std::size_t i, double v) {
+    char* p = open(i, number_room);
+    commit(put_double(p, v, shape_->table(), shape_->column(i)));
+}
+
+void RowWriter::column(std::size_t i, Text v) {
+    char* p = open(i, 2 * v.bytes.size() + 2);
+    commit(put_text(p, v.bytes, shape_->table(), shape_->column(i)));
+}
+
+void RowWriter::column(std::size_t i, Decimal v) {
+    char* p = open(i, number_room);
+    commit(put_decimal(p, v.digits, shape_->table(), shape_->column(i)));
+}
+
+void RowWriter::column(std::size_t i, const LocalDateTime& v) {
+    char* p = open(i, number_room);
+    commit(put_local(p, encoder_->local_time_, v, shape_->table(), shape_->column(i)));
+}
+
+void RowWriter::column(std::size_t i, TimestampMicros v) {
+    commit(put_micros(open(i, number_room), v));
+}
+
+void RowWriter::column(std::size_t i, TimestampNanos v) {
+    column(i, TimestampMicros::from_nanos(v));
+}
+
+void RowWriter::column(std::size_t i, Null) {
+    mark(i);
+}
+
+void RowWriter::column(std::size_t i, const ColumnValue& v) {
+    if (v.is_null()) return column(i, Null{});
+    char* p = open(i, value_room(v));
+    commit(encoder_->put_value(p, shape_->table(), shape_->column(i), v));
 }
 
 }  // namespace ingress

@@ -3,7 +3,6 @@
 #include <optional>
 
 #include "ingress/http_transport.hpp"
-#include "ingress/line_encoder.hpp"
 
 namespace ingress {
 namespace {
@@ -32,7 +31,19 @@ struct Sender::Impl {
         }
     }
 
+    void flush_if_due() {
+        if (conf.auto_flush &&
+            (encoder.data().size() >= conf.auto_flush_bytes ||
+             (conf.auto_flush_rows != 0 && encoder.rows() >= conf.auto_flush_rows))) {
+            send();
+        }
+    }
+
     void send() {
+        if (encoder.row_open()) {
+            throw IngressError(ErrorCode::invalid_api_call,
+                               "a row is still being written; end it before flushing");
+        }
         if (encoder.rows() == 0) return;
         try {
             transport->post(encoder.data());
@@ -64,11 +75,20 @@ void Sender::row(TableName table, std::span<const Column> columns, TimestampNano
     check_moved_from(impl_);
     impl_->check_usable();
     impl_->encoder.add_row(table, columns, at);
-    const SenderConf& c = impl_->conf;
-    if (c.auto_flush && (impl_->encoder.data().size() >= c.auto_flush_bytes ||
-                         (c.auto_flush_rows != 0 && impl_->encoder.rows() >= c.auto_flush_rows))) {
-        impl_->send();
-    }
+    impl_->flush_if_due();
+}
+
+RowWriter Sender::begin_row(const RowShape& shape) {
+    check_moved_from(impl_);
+    impl_->check_usable();
+    return impl_->encoder.begin_row(shape);
+}
+
+void Sender::end_row(RowWriter& row, TimestampNanos at) {
+    check_moved_from(impl_);
+    impl_->check_usable();
+    impl_->encoder.end_row(row, at);
+    impl_->flush_if_due();
 }
 
 void Sender::flush() {

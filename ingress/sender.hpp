@@ -26,7 +26,9 @@
 #include "ingress/column_value.hpp"
 #include "ingress/conf.hpp"
 #include "ingress/errors.hpp"
+#include "ingress/line_encoder.hpp"
 #include "ingress/names.hpp"
+#include "ingress/row_shape.hpp"
 #include "ingress/timestamp.hpp"
 
 namespace ingress {
@@ -47,6 +49,15 @@ class Sender {
     void row(TableName table, std::initializer_list<Column> columns, TimestampNanos at) {
         row(table, std::span<const Column>(columns.begin(), columns.size()), at);
     }
+
+    // Row by row for a shape made once (see LineEncoder::begin_row):
+    //   ingress::RowWriter r = sender.begin_row(shape);
+    //   r.column(0, std::int64_t{7});  r.column(1, ingress::Text{"x"});
+    //   sender.end_row(r, ingress::TimestampNanos::now());
+    // end_row() completes the row and then flushes as row() does. While a row is open,
+    // nothing else may be added or flushed (IngressError(invalid_api_call)).
+    RowWriter begin_row(const RowShape& shape);
+    void end_row(RowWriter& row, TimestampNanos at);
 
     // Sends every buffered row; a no-op with nothing buffered.
     void flush();

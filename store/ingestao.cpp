@@ -94,24 +94,11 @@ ingress::LocalDateTime data_local(const Value& v) {
     return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.microsecond};
 }
 
-// The value as it stands, for a column of its own kind.
-ingress::ColumnValue natural(const Value& v) {
-    switch (v.kind) {
-        case Kind::null:
-            return ingress::Null{};
-        case Kind::integer:
-            return v.u.integer;
-        case Kind::floating:
-            return v.u.floating;
-        case Kind::decimal:
-            return ingress::Decimal{v.text()};
-        case Kind::text:
-            return ingress::Text{v.text()};
-        case Kind::date:
-        case Kind::datetime:
-            return data_local(v);
-    }
-    return ingress::Null{};
+// The bytes of a text or decimal value. A copy of the pointer, not a reference into the
+// packed value.
+std::string_view bytes_of(const Value& v) {
+    const char* chars = v.u.chars;
+    return {chars, v.size};
 }
 
 std::optional<std::int64_t> inteiro_de_texto(std::string_view s) {
@@ -158,68 +145,115 @@ std::optional<double> double_de_texto(std::string_view s) {
     return d;
 }
 
-// The para_* conversions answer Null when the value does not fit: a value that is not
-// null never converts to Null, and a plain ColumnValue is cheaper to hand back than an
-// optional one.
-ingress::ColumnValue para_inteiro(const Value& v, const Inteiros& faixa) {
-    std::optional<std::int64_t> n;
-    switch (v.kind) {
-        case Kind::integer:
-            n = static_cast<std::int64_t>(v.u.integer);  // a copy: Value is packed
-            break;
-        case Kind::text:
-            n = inteiro_de_texto(v.text());
-            break;
-        case Kind::decimal:
-            n = inteiro_de_decimal(v.text());
-            break;
-        case Kind::floating:
-            n = inteiro_de_double(v.u.floating);
-            break;
-        default:
-            break;
-    }
-    if (!n || *n < faixa.min || *n > faixa.max) return ingress::Null{};
-    return ingress::ColumnValue(*n);
-}
+// A text made by the conversion itself (an integer's digits, for instance): it lives only
+// during the call that receives it.
+struct TextoFeito {
+    std::string_view bytes;
+};
 
-ingress::ColumnValue para_flutuante(const Value& v) {
-    switch (v.kind) {
-        case Kind::floating:
-            return ingress::ColumnValue(v.u.floating);
-        case Kind::decimal:
-            return ingress::ColumnValue(ingress::Decimal{v.text()});
-        case Kind::integer:
-            if (auto d = double_de_inteiro(v.u.integer)) return ingress::ColumnValue(*d);
-            return ingress::Null{};
-        case Kind::text:
-            if (auto d = double_de_texto(v.text())) return ingress::ColumnValue(*d);
-            return ingress::Null{};
-        default:
-            return ingress::Null{};
-    }
-}
-
-ingress::ColumnValue para_texto(const Value& v, std::string& scratch) {
-    switch (v.kind) {
-        case Kind::text:
-            return ingress::ColumnValue(ingress::Text{v.text()});
-        case Kind::decimal:
-            scratch.assign(v.text());
-            return ingress::ColumnValue(ingress::Text{scratch});
-        case Kind::integer: {
-            char buf[24];
-            auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.u.integer);
-            scratch.assign(buf, end);
-            return ingress::ColumnValue(ingress::Text{scratch});
+// Hands `poe` the form of a non-null `v` that a column of family `fam` (and, for integers,
+// range `faixa`) accepts, and answers true; answers false, without calling `poe`, when there
+// is no exact form. `poe` takes std::int64_t, double, ingress::Decimal, ingress::Text,
+// TextoFeito and ingress::LocalDateTime.
+template <class Poe>
+bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe) {
+    switch (fam) {
+        case Familia::inteiro: {
+            std::optional<std::int64_t> n;
+            switch (v.kind) {
+                case Kind::integer:
+                    n = static_cast<std::int64_t>(v.u.integer);  // a copy: Value is packed
+                    break;
+                case Kind::text:
+                    n = inteiro_de_texto(bytes_of(v));
+                    break;
+                case Kind::decimal:
+                    n = inteiro_de_decimal(bytes_of(v));
+                    break;
+                case Kind::floating:
+                    n = inteiro_de_double(v.u.floating);
+                    break;
+                default:
+                    break;
+            }
+            if (!n || *n < faixa.min || *n > faixa.max) return false;
+            poe(*n);
+            return true;
         }
-        case Kind::floating:
-            if (!std::isfinite(v.u.floating)) return ingress::Null{};
-            scratch = printed_float(v.u.floating);
-            return ingress::ColumnValue(ingress::Text{scratch});
-        default:
-            return ingress::Null{};
+        case Familia::flutuante:
+            switch (v.kind) {
+                case Kind::floating:
+                    poe(static_cast<double>(v.u.floating));
+                    return true;
+                case Kind::decimal:
+                    poe(ingress::Decimal{bytes_of(v)});
+                    return true;
+                case Kind::integer:
+                    if (auto d = double_de_inteiro(v.u.integer)) {
+                        poe(*d);
+                        return true;
+                    }
+                    return false;
+                case Kind::text:
+                    if (auto d = double_de_texto(bytes_of(v))) {
+                        poe(*d);
+                        return true;
+                    }
+                    return false;
+                default:
+                    return false;
+            }
+        case Familia::texto:
+            switch (v.kind) {
+                case Kind::text:
+                    poe(ingress::Text{bytes_of(v)});
+                    return true;
+                case Kind::decimal:
+                    poe(TextoFeito{bytes_of(v)});
+                    return true;
+                case Kind::integer: {
+                    char buf[24];
+                    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.u.integer);
+                    poe(TextoFeito{std::string_view(buf, static_cast<std::size_t>(end - buf))});
+                    return true;
+                }
+                case Kind::floating: {
+                    if (!std::isfinite(v.u.floating)) return false;
+                    const std::string impresso = printed_float(v.u.floating);
+                    poe(TextoFeito{impresso});
+                    return true;
+                }
+                default:
+                    return false;
+            }
+        case Familia::tempo:
+            if (v.kind != Kind::date && v.kind != Kind::datetime) return false;
+            poe(data_local(v));
+            return true;
+        case Familia::outra:
+            // The value as it stands, for a column of its own kind.
+            switch (v.kind) {
+                case Kind::integer:
+                    poe(static_cast<std::int64_t>(v.u.integer));
+                    return true;
+                case Kind::floating:
+                    poe(static_cast<double>(v.u.floating));
+                    return true;
+                case Kind::decimal:
+                    poe(ingress::Decimal{bytes_of(v)});
+                    return true;
+                case Kind::text:
+                    poe(ingress::Text{bytes_of(v)});
+                    return true;
+                case Kind::date:
+                case Kind::datetime:
+                    poe(data_local(v));
+                    return true;
+                default:
+                    return false;
+            }
     }
+    return false;
 }
 
 std::string descreve(const Value& v) {
@@ -269,91 +303,97 @@ std::string configuracao_sender(std::string_view quest_db_ip, std::string_view q
 
 namespace {
 
-// The conversion once the column's family (and, for integers, its range) is known: the row
-// loop works these out once per column instead of comparing type names for every value.
-ingress::ColumnValue converte(const Value& valor, Familia fam, const Inteiros& faixa,
-                              std::string_view tipo, std::string& scratch) {
-    if (valor.is_null()) return ingress::Null{};
-    ingress::ColumnValue convertido;
-    switch (fam) {
-        case Familia::inteiro:
-            convertido = para_inteiro(valor, faixa);
-            break;
-        case Familia::flutuante:
-            convertido = para_flutuante(valor);
-            break;
-        case Familia::texto:
-            convertido = para_texto(valor, scratch);
-            break;
-        case Familia::tempo:
-            if (valor.kind == Kind::date || valor.kind == Kind::datetime)
-                convertido = ingress::ColumnValue(data_local(valor));
-            break;
-        case Familia::outra:
-            convertido = natural(valor);
-            break;
-    }
-    if (convertido.is_null())
-        throw ConversaoError("o valor " + descreve(valor) + " não cabe numa coluna " +
-                             std::string(tipo));
-    return convertido;
+[[noreturn]] void nao_cabe(const Value& valor, std::string_view tipo) {
+    throw ConversaoError("o valor " + descreve(valor) + " não cabe numa coluna " +
+                         std::string(tipo));
 }
 
 }  // namespace
 
 ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
                                        std::string& scratch) {
-    const Familia fam = familia(tipo);
+    if (valor.is_null()) return ingress::Null{};
+    std::optional<ingress::ColumnValue> convertido;
+    auto guarda = [&](auto forma) {
+        if constexpr (std::is_same_v<decltype(forma), TextoFeito>) {
+            scratch.assign(forma.bytes);
+            convertido.emplace(ingress::Text{scratch});
+        } else {
+            convertido.emplace(forma);
+        }
+    };
     const Inteiros faixa = faixa_inteira(tipo).value_or(Inteiros{0, 0});
-    return converte(valor, fam, faixa, tipo, scratch);
+    if (!converte_para(valor, familia(tipo), faixa, guarda)) nao_cabe(valor, tipo);
+    return *convertido;
 }
+
+namespace {
+
+ingress::RowShape forma_da_linha() {
+    std::vector<ingress::ColumnName> nomes;
+    nomes.reserve(TOTAL_COLUNAS);
+    for (const ColunaLinha& c : kColunasLinha) nomes.emplace_back(c.coluna);
+    nomes.emplace_back(kColunaTimestamp);
+    return ingress::RowShape(TABELA, nomes);
+}
+
+}  // namespace
 
 MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::string>>& existentes,
                              std::int64_t timestamp) {
-    MontagemLinha m;
-    m.timestamp = timestamp;
-    std::array<std::string_view, TOTAL_COLUNAS> nomes;
-    for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
-        nomes[i] = kColunasLinha[i].coluna;
+    MontagemLinha m{.declarado = {},
+                    .familia = {},
+                    .minimo = {},
+                    .maximo = {},
+                    .indices = {},
+                    .timestamp = timestamp,
+                    .forma = forma_da_linha()};
+    for (std::size_t i = 0; i < kColunasLinha.size(); ++i)
         m.indices[i] = macro_index(kColunasLinha[i].chave);
-    }
-    nomes[kColunasLinha.size()] = kColunaTimestamp;
     // Declared type of every column we write: what the table says, else the catalogue.
     for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i) {
         for (const auto& c : catalogo_colunas)
-            if (c.nome == nomes[i]) m.declarado[i] = std::string(c.tipo);
+            if (c.nome == m.forma.column(i)) m.declarado[i] = std::string(c.tipo);
     }
     for (const auto& [nome, tipo] : existentes)
         for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i)
-            if (nomes[i] == nome) m.declarado[i] = tipo;
+            if (m.forma.column(i) == nome) m.declarado[i] = tipo;
     for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i) {
         m.familia[i] = static_cast<std::uint8_t>(familia(m.declarado[i]));
         const Inteiros faixa = faixa_inteira(m.declarado[i]).value_or(Inteiros{0, 0});
         m.minimo[i] = faixa.min;
         m.maximo[i] = faixa.max;
     }
-    m.colunas.reserve(TOTAL_COLUNAS);
-    for (std::string_view nome : nomes) m.colunas.emplace_back(nome);
-    // The names never change from row to row: each row only replaces the values.
-    m.linha.reserve(TOTAL_COLUNAS);
-    for (const ingress::ColumnName& nome : m.colunas) m.linha.emplace_back(nome, ingress::Null{});
     return m;
 }
 
-const ingress::Columns& monta_linha(MontagemLinha& m, const DiscoveryEntry& contrato) {
+void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato,
+                   ingress::RowWriter& linha) {
     for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
+        const Value& valor = contrato.values[m.indices[i]];
+        if (valor.is_null()) continue;
+        auto poe = [&](auto forma) {
+            if constexpr (std::is_same_v<decltype(forma), TextoFeito>)
+                linha.column(i, ingress::Text{forma.bytes});
+            else
+                linha.column(i, forma);
+        };
         try {
-            m.linha[i].second =
-                converte(contrato.values[m.indices[i]], static_cast<Familia>(m.familia[i]),
-                         Inteiros{m.minimo[i], m.maximo[i]}, m.declarado[i], m.scratch[i]);
+            if (!converte_para(valor, static_cast<Familia>(m.familia[i]),
+                               Inteiros{m.minimo[i], m.maximo[i]}, poe))
+                nao_cabe(valor, m.declarado[i]);
         } catch (const ConversaoError& e) {
             throw ConversaoError("contrato idServico=" + id_servico(contrato) + ", coluna " +
-                                 std::string(m.colunas[i].view()) + ": " + e.what());
+                                 std::string(m.forma.column(i)) + ": " + e.what());
+        } catch (const ingress::IngressError& e) {
+            // A value the client refuses before the wire (a NUL byte, ill-formed UTF-8)
+            // names its column; the operator also needs the contract to mend it.
+            throw ingress::IngressError(
+                e.code(), "contrato idServico=" + id_servico(contrato) + ": " + e.what());
         }
     }
     // The run's time as a time value: an integer would be read as microseconds.
-    m.linha.back().second = ingress::TimestampNanos(m.timestamp);
-    return m.linha;
+    linha.column(kColunasLinha.size(), ingress::TimestampNanos(m.timestamp));
 }
 
 Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
@@ -367,25 +407,14 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
         // throws through, and nothing is written.
         if (lista_colunas->at("dataset").empty()) return Ingestao::entregue;
 
-        MontagemLinha montagem = prepara_linhas(colunas_existentes(*lista_colunas), timestamp);
-        const ingress::TableName tabela(TABELA);
+        const MontagemLinha montagem =
+            prepara_linhas(colunas_existentes(*lista_colunas), timestamp);
 
         auto sender = ingress::Sender::from_conf(conf_sender);
         for (const DiscoveryEntry& contrato : lista.entries) {
-            const ingress::Columns& linha = monta_linha(montagem, contrato);
-            const auto at = ingress::TimestampNanos::now();
-            try {
-                sender.row(tabela, linha, at);
-            } catch (const ingress::IngressError& e) {
-                // A value the client refuses before the wire (a NUL byte, ill-formed UTF-8)
-                // names its column; the operator also needs the contract to mend it.
-                const auto code = e.code();
-                if (code != ingress::ErrorCode::invalid_utf8 &&
-                    code != ingress::ErrorCode::invalid_value)
-                    throw;
-                throw ingress::IngressError(
-                    code, "contrato idServico=" + id_servico(contrato) + ": " + e.what());
-            }
+            ingress::RowWriter linha = sender.begin_row(montagem.forma);
+            escreve_linha(montagem, contrato, linha);
+            sender.end_row(linha, ingress::TimestampNanos::now());
         }
         sender.flush();
         sender.close();

@@ -12,6 +12,8 @@
 
 #include "discovery/entry.hpp"
 #include "ingress/column_value.hpp"
+#include "ingress/line_encoder.hpp"
+#include "ingress/row_shape.hpp"
 #include "source/value.hpp"
 #include "store/schema.hpp"
 
@@ -40,19 +42,17 @@ class ConversaoError : public std::runtime_error {
 ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
                                        std::string& scratch);
 
-// What building the rows of one call needs once: the declared type of each of the 32
-// columns (the re-check's answer over the catalogue), the column names, where each column's
-// value sits in an entry, the run timestamp, and room reused from row to row.
+// What writing the rows of one call needs once: the declared type of each of the 32 columns
+// (the re-check's answer over the catalogue), what each type means for the conversion, the
+// row shape (table and column names, checked once), where each column's value sits in an
+// entry, and the run timestamp.
 struct MontagemLinha {
     std::array<std::string, TOTAL_COLUNAS> declarado;
-    // What each declared type means for the conversion, worked out once from `declarado`.
     std::array<std::uint8_t, TOTAL_COLUNAS> familia{};
     std::array<std::int64_t, TOTAL_COLUNAS> minimo{}, maximo{};
-    std::vector<ingress::ColumnName> colunas;
     std::array<std::size_t, TOTAL_COLUNAS - 1> indices{};
     std::int64_t timestamp = 0;
-    std::array<std::string, TOTAL_COLUNAS> scratch;
-    ingress::Columns linha;
+    ingress::RowShape forma;
 };
 
 // `existentes` are the (name, type) pairs of SHOW COLUMNS; columns it lacks take the
@@ -60,10 +60,12 @@ struct MontagemLinha {
 MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::string>>& existentes,
                              std::int64_t timestamp);
 
-// The 32 column values of one entry, in the order they are handed over, each in the form
-// its column accepts (valor_para_coluna). The result lives in `m` until the next call.
-// Throws ConversaoError naming the contract and the column.
-const ingress::Columns& monta_linha(MontagemLinha& m, const DiscoveryEntry& contrato);
+// Writes the 32 column values of one entry into `linha` (a row of `m.forma`), in the order
+// they are handed over, each in the form its column accepts (valor_para_coluna); null values
+// are left out. Throws ConversaoError naming the contract and the column; a value the client
+// refuses (ill-formed UTF-8, a NUL byte) throws its IngressError, naming the contract too.
+void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato,
+                   ingress::RowWriter& linha);
 
 enum class Ingestao {
     entregue,  // every row accepted (or nothing to write)

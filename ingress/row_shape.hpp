@@ -1,0 +1,43 @@
+#pragma once
+// A table and its columns, fixed in advance for rows written column by column.
+//
+// A caller that writes millions of rows of the same columns should not pay for the names on
+// every row: the shape checks them once (each a valid name, no name twice, since QuestDB
+// silently keeps the first of two same-named fields of a line) and keeps their line-protocol
+// spelling ready, so a row only copies bytes that are known to be right.
+
+#include <cstddef>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ingress/names.hpp"
+
+namespace ingress {
+
+class RowShape {
+  public:
+    // Throws IngressError(invalid_name) when a column is named twice or no column is given.
+    RowShape(TableName table, std::span<const ColumnName> columns);
+    RowShape(TableName table, std::initializer_list<ColumnName> columns)
+        : RowShape(table, std::span<const ColumnName>(columns.begin(), columns.size())) {}
+
+    std::size_t size() const noexcept { return names_.size(); }
+    std::string_view table() const noexcept { return table_; }
+    std::string_view column(std::size_t i) const noexcept { return names_[i]; }
+
+    // The escaped table name, and the escaped column name followed by '='.
+    std::string_view spelled_table() const noexcept { return spelled_table_; }
+    std::string_view spelled_column(std::size_t i) const noexcept { return spelled_[i]; }
+
+  private:
+    // Copies: the shape outlives whatever the names were made from.
+    std::string table_;
+    std::string spelled_table_;
+    std::vector<std::string> names_;
+    std::vector<std::string> spelled_;
+};
+
+}  // namespace ingress
