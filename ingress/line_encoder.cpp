@@ -153,11 +153,14 @@ constexpr char kPairs[] =
     "8081828384858687888990919293949596979899";
 
 // Exactly eight digits, with 32-bit arithmetic.
+// Exactly eight digits, with 32-bit arithmetic; the two halves are independent, so the
+// processor works on both at once.
 char* put_8_digits(char* p, std::uint32_t v) {
-    for (int k = 6; k >= 0; k -= 2) {
-        std::memcpy(p + k, kPairs + 2 * (v % 100), 2);
-        v /= 100;
-    }
+    const std::uint32_t high = v / 10000, low = v % 10000;
+    std::memcpy(p, kPairs + 2 * (high / 100), 2);
+    std::memcpy(p + 2, kPairs + 2 * (high % 100), 2);
+    std::memcpy(p + 4, kPairs + 2 * (low / 100), 2);
+    std::memcpy(p + 6, kPairs + 2 * (low % 100), 2);
     return p + 8;
 }
 
@@ -179,12 +182,35 @@ char* put_int(char* p, std::int64_t v) {
     return put_uint(p, static_cast<std::uint64_t>(v));
 }
 
+char* put_plain_decimal(char* p, std::string_view d);
+
+// Prices and the like: a double that is the nearest double of a decimal with at most two
+// decimals (r / 100, both exact doubles, rounds as reading the decimal does) goes out as that
+// decimal when put_plain_decimal can tell it is the shortest text. Returns nullptr for
+// anything else, negative zero included.
+char* put_cents(char* p, double v) {
+    if (!(std::fabs(v) < 1e13) || (v == 0 && std::signbit(v))) return nullptr;
+    const double r = std::nearbyint(v * 100);
+    if (r / 100 != v) return nullptr;
+    const auto cents = static_cast<std::int64_t>(r);
+    const std::uint64_t magnitude = cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : cents;
+    char digits[24];
+    char* q = digits;
+    if (cents < 0) *q++ = '-';
+    q = std::to_chars(q, digits + sizeof digits, magnitude / 100).ptr;
+    *q++ = '.';
+    std::memcpy(q, kPairs + 2 * (magnitude % 100), 2);
+    q += 2;
+    return put_plain_decimal(p, std::string_view(digits, static_cast<std::size_t>(q - digits)));
+}
+
 // Needs room for 26 bytes ("-2.2250738585072014e-308" is 24).
 char* put_double(char* p, double v, std::string_view table, std::string_view column) {
     if (!std::isfinite(v)) {
         refuse(ErrorCode::invalid_value, table, column,
                std::isnan(v) ? "NaN cannot be sent" : "infinity cannot be sent");
     }
+    if (char* q = put_cents(p, v)) return q;
     char* start = p;
     p = std::to_chars(p, p + 32, v).ptr;
     // QuestDB reads "1" as a float too, but "1.0" can never be mistaken for an integer.
@@ -384,8 +410,8 @@ void LineEncoder::add_row(TableName table, std::span<const Column> columns, Time
     ++rows_;
 }
 
-void LineEncoder::reserve_at(std::size_t pos, std::size_t room) {
-    if (pos + room > buf_.size()) buf_.resize(std::max(pos + room, 2 * buf_.size()));
+void LineEncoder::grow(std::size_t size) {
+    buf_.resize(std::max(size, 2 * buf_.size()));
 }
 
 RowWriter LineEncoder::begin_row(const RowShape& shape) {
@@ -436,15 +462,11 @@ RowWriter::~RowWriter() {
     if (live()) encoder_->row_open_ = false;
 }
 
-bool RowWriter::live() const noexcept {
-    return encoder_->row_open_ && encoder_->row_id_ == id_;
-}
-
 void RowWriter::refuse(std::size_t i, ErrorCode code, const std::string& why) const {
     ingress::refuse(code, shape_->table(), shape_->column(i), why);
 }
 
-void RowWriter::mark(std::size_t i) {
+void RowWriter::refuse_misuse(std::size_t i) const {
     if (!live() || spoilt_) {
         throw IngressError(ErrorCode::invalid_api_call,
                            "table \"" + printable(shape_->table()) +
@@ -456,30 +478,7 @@ void RowWriter::mark(std::size_t i) {
                                                             " in a row of " +
                                                             std::to_string(shape_->size()));
     }
-    std::uint64_t& word = encoder_->written_[i / 64];
-    const std::uint64_t bit = std::uint64_t{1} << (i % 64);
-    if (word & bit) refuse(i, ErrorCode::invalid_api_call, "column given twice in one row");
-    word |= bit;
-}
-
-char* RowWriter::open(std::size_t i, std::size_t room) {
-    mark(i);
-    const std::string_view name = shape_->spelled_column(i);
-    // 8 bytes of slack: texts are copied a whole word at a time.
-    encoder_->reserve_at(pos_, 1 + name.size() + room + 8);
-    char* p = encoder_->buf_.data() + pos_;
-    *p++ = any_ ? ',' : ' ';
-    std::memcpy(p, name.data(), name.size());
-    // Until commit() a value that is refused leaves the row spoilt.
-    spoilt_ = true;
-    return p + name.size();
-}
-
-// Only a value that was written in full moves the end of the row.
-void RowWriter::commit(char* end) {
-    pos_ = static_cast<std::size_t>(end - encoder_->buf_.data());
-    any_ = true;
-    spoilt_ = false;
+    refuse(i, ErrorCode::invalid_api_call, "column given twice in one row");
 }
 
 void RowWriter::put_integer(std::size_t i, std::int64_t v) {

@@ -25,6 +25,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -92,6 +93,8 @@ class RowWriter {
     // This writer's row is the encoder's open row.
     bool live() const noexcept;
     [[noreturn]] void refuse(std::size_t i, ErrorCode code, const std::string& why) const;
+    // Why column i cannot be written now.
+    [[noreturn]] void refuse_misuse(std::size_t i) const;
 
     LineEncoder* encoder_;
     const RowShape* shape_;
@@ -137,7 +140,11 @@ class LineEncoder {
   private:
     friend class RowWriter;
     // Makes sure the buffer has `room` bytes beyond `pos`.
-    void reserve_at(std::size_t pos, std::size_t room);
+    void reserve_at(std::size_t pos, std::size_t room) {
+        if (pos + room > buf_.size()) [[unlikely]]
+            grow(pos + room);
+    }
+    void grow(std::size_t size);
     char* put_value(char* p, std::string_view table, std::string_view column,
                     const ColumnValue& value);
     bool names_known_distinct(std::span<const Column> columns);
@@ -157,5 +164,41 @@ class LineEncoder {
     // Tells the open row's writer from writers of rows dropped by clear().
     std::uint64_t row_id_ = 0;
 };
+
+// Every column of every row goes through these, so they are here to be inlined; the
+// failures are worked out out of line.
+inline bool RowWriter::live() const noexcept {
+    return encoder_->row_open_ && encoder_->row_id_ == id_;
+}
+
+inline void RowWriter::mark(std::size_t i) {
+    if (!live() || spoilt_ || i >= shape_->size()) [[unlikely]]
+        refuse_misuse(i);
+    std::uint64_t& word = encoder_->written_[i / 64];
+    const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+    if (word & bit) [[unlikely]]
+        refuse_misuse(i);
+    word |= bit;
+}
+
+inline char* RowWriter::open(std::size_t i, std::size_t room) {
+    mark(i);
+    const std::string_view name = shape_->spelled_column(i);
+    // 8 bytes of slack: texts are copied a whole word at a time.
+    encoder_->reserve_at(pos_, 1 + name.size() + room + 8);
+    char* p = encoder_->buf_.data() + pos_;
+    *p++ = any_ ? ',' : ' ';
+    std::memcpy(p, name.data(), name.size());
+    // Until commit() a value that is refused leaves the row spoilt.
+    spoilt_ = true;
+    return p + name.size();
+}
+
+// Only a value that was written in full moves the end of the row.
+inline void RowWriter::commit(char* end) {
+    pos_ = static_cast<std::size_t>(end - encoder_->buf_.data());
+    any_ = true;
+    spoilt_ = false;
+}
 
 }  // namespace ingress

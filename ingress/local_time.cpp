@@ -56,13 +56,14 @@ std::int64_t local_seconds(const LocalDateTime& t, int hour, int minute, int sec
     return static_cast<std::int64_t>(s);
 }
 
-// The offset at noon, and whether it holds from 30 hours before the day to 30 hours after.
-LocalTimeConverter::DayOffset day_offset(const LocalDateTime& t, std::int64_t day) {
+// The offset at noon of t's day, and whether it holds from 30 hours before that day to 30
+// hours after the `days`th day from it.
+LocalTimeConverter::DayOffset day_offset(const LocalDateTime& t, std::int64_t day, int days = 1) {
     constexpr std::int64_t hour = 3600;
     const std::int64_t noon = day * 86400 + 12 * hour;
     const std::int64_t offset = noon - local_seconds(t, 12, 0, 0);
     const std::int64_t first = day * 86400 - offset - 30 * hour;
-    const std::int64_t last = (day + 1) * 86400 - offset + 30 * hour;
+    const std::int64_t last = (day + days) * 86400 - offset + 30 * hour;
     for (std::int64_t s = first; s <= last; s += 6 * hour) {
         const auto instant = static_cast<std::time_t>(s);
         std::tm tm{};
@@ -76,6 +77,17 @@ LocalTimeConverter::DayOffset day_offset(const LocalDateTime& t, std::int64_t da
 }  // namespace
 
 LocalTimeConverter::Month LocalTimeConverter::month_of(int year, int month) {
+    // First the whole month in one pass: when the offset at noon of the first day holds
+    // from 30 hours before the month to 30 hours after it, every day passes the test below
+    // with that offset (their samples are among these, six hours apart in the same step),
+    // at a third of the calls. Otherwise day by day.
+    {
+        const LocalDateTime noon{year, month, 1, 12, 0, 0, 0};
+        const std::int64_t day1 = days_from_civil(year, month, 1);
+        const DayOffset o = day_offset(noon, day1, days_in_month(year, month));
+        if (o.uniform && o.offset_s >= INT32_MIN && o.offset_s <= INT32_MAX)
+            return Month{static_cast<std::int32_t>(o.offset_s), 1};
+    }
     Month m{0, 1};
     for (int d = 1; d <= days_in_month(year, month); ++d) {
         const LocalDateTime noon{year, month, d, 12, 0, 0, 0};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -88,6 +89,46 @@ TEST(Encoder, DoublesAreShortestAndAlwaysFloats) {
         if (!std::isfinite(d)) continue;
         EXPECT_EQ(std::strtod(field_text(d).c_str(), nullptr), d);
     }
+}
+
+// Doubles of up to two decimals (prices) take a shorter path than other doubles; the text
+// must be what the general shortest form gives, sign of zero and exponents included.
+TEST(Encoder, DoublesOfFewDecimalsMatchTheGeneralForm) {
+    auto general = [](double d) {
+        char buf[64];
+        char* end = std::to_chars(buf, buf + sizeof buf, d).ptr;
+        std::string s(buf, end);
+        if (s.find_first_of(".e") == std::string::npos) s += ".0";
+        return s;
+    };
+    std::vector<double> cases = {0.0,
+                                 -0.0,
+                                 0.01,
+                                 -0.01,
+                                 0.1,
+                                 0.5,
+                                 1.0,
+                                 10.0,
+                                 100.0,
+                                 1000.0,
+                                 1e6,
+                                 1e12,
+                                 9999999999999.99,
+                                 1e13,
+                                 2e13,
+                                 99.9,
+                                 129.9,
+                                 0.07,
+                                 1234567.89,
+                                 -5e5};
+    std::mt19937_64 rng(11);
+    for (int k = 0; k < 20000; ++k) {
+        const auto cents = static_cast<std::int64_t>(rng() % 2000000000001) - 1000000000000;
+        const double scale = std::pow(10.0, static_cast<int>(rng() % 5));
+        cases.push_back(static_cast<double>(cents) / 100.0 * scale);
+        cases.push_back(static_cast<double>(cents) / 100.0 + 1e-9);
+    }
+    for (double d : cases) EXPECT_EQ(field_text(d), general(d)) << general(d);
 }
 
 TEST(Encoder, NonFiniteDoublesAreRefused) {
