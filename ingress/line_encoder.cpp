@@ -164,13 +164,39 @@ char* put_8_digits(char* p, std::uint32_t v) {
     return p + 8;
 }
 
+// Up to eight digits, no leading zeros.
+char* put_small(char* p, std::uint32_t v) {
+    const int digits = 1 + (v >= 10) + (v >= 100) + (v >= 1000) + (v >= 10000) + (v >= 100000) +
+                       (v >= 1000000) + (v >= 10000000);
+    char* end = p + digits;
+    char* q = end;
+    while (v >= 100) {
+        q -= 2;
+        std::memcpy(q, kPairs + 2 * (v % 100), 2);
+        v /= 100;
+    }
+    if (v >= 10) {
+        std::memcpy(q - 2, kPairs + 2 * v, 2);
+    } else {
+        q[-1] = static_cast<char>('0' + v);
+    }
+    return end;
+}
+
 // Times in microseconds and nanoseconds have 16 to 19 digits; cutting them into 8-digit
 // groups keeps the work in 32-bit divisions.
 char* put_uint(char* p, std::uint64_t v) {
-    if (v < 100000000) return std::to_chars(p, p + 8, static_cast<std::uint32_t>(v)).ptr;
-    const std::uint64_t high = v / 100000000;
-    p = put_uint(p, high);
-    return put_8_digits(p, static_cast<std::uint32_t>(v - high * 100000000));
+    if (v < 100000000) return put_small(p, static_cast<std::uint32_t>(v));
+    std::uint64_t high = v / 100000000;
+    const auto low = static_cast<std::uint32_t>(v - high * 100000000);
+    if (high < 100000000) {
+        p = put_small(p, static_cast<std::uint32_t>(high));
+    } else {
+        const std::uint64_t top = high / 100000000;  // at most 1844
+        p = put_small(p, static_cast<std::uint32_t>(top));
+        p = put_8_digits(p, static_cast<std::uint32_t>(high - top * 100000000));
+    }
+    return put_8_digits(p, low);
 }
 
 char* put_int(char* p, std::int64_t v) {

@@ -184,11 +184,16 @@ inline void RowWriter::mark(std::size_t i) {
 inline char* RowWriter::open(std::size_t i, std::size_t room) {
     mark(i);
     const std::string_view name = shape_->spelled_column(i);
-    // 8 bytes of slack: texts are copied a whole word at a time.
-    encoder_->reserve_at(pos_, 1 + name.size() + room + 8);
+    // 8 bytes of slack: texts are copied a whole word at a time; and room for a short name
+    // to be copied as one block of RowShape::padding bytes (a copy of a size known only at
+    // run time is a library call).
+    encoder_->reserve_at(pos_, 1 + name.size() + RowShape::padding + room + 8);
     char* p = encoder_->buf_.data() + pos_;
     *p++ = any_ ? ',' : ' ';
-    std::memcpy(p, name.data(), name.size());
+    if (name.size() <= RowShape::padding)
+        std::memcpy(p, name.data(), RowShape::padding);
+    else
+        std::memcpy(p, name.data(), name.size());
     // Until commit() a value that is refused leaves the row spoilt.
     spoilt_ = true;
     return p + name.size();

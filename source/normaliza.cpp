@@ -276,7 +276,12 @@ CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::stri
 
 CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch,
                           LocalDays& dias) {
-    CustomerRecord out = raw;  // the ten pass-through fields, and the slots for the rest
+    // Field by field: a copy of the whole record first (then mostly overwritten) cost more
+    // than the rest of this function's own work.
+    CustomerRecord out;
+    for (Campo c : {idCliente, statusCliente, isento, tituloAtraso, valorAtraso, ativo, idServico,
+                    contratosSemAssinatura, ruc, tipoPessoa})
+        out[c] = raw[c];
     auto repair = [&](Campo c) {
         try {
             out[c] = repaired(raw[c], texts, scratch);
