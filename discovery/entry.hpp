@@ -7,8 +7,8 @@
 #include <array>
 #include <cstddef>
 #include <string_view>
-#include <vector>
 
+#include "source/big_memory.hpp"
 #include "source/customer_record.hpp"
 #include "source/value.hpp"
 
@@ -74,7 +74,7 @@ DiscoveryEntry build_entry(const CustomerRecord& normalised);
 // into the raw rows, so the CustomerRows they came from must outlive the list.
 struct DescobertaClientesDB {
     TextStore texts;
-    std::vector<DiscoveryEntry> entries;
+    BigArray<DiscoveryEntry> entries;
 };
 
 // Normalises every raw record and appends its entry, one record at a time, in order. The

@@ -4,8 +4,8 @@
 
 #include <array>
 #include <cstddef>
-#include <vector>
 
+#include "source/big_memory.hpp"
 #include "source/value.hpp"
 
 namespace tessim {
@@ -48,10 +48,11 @@ inline constexpr std::size_t kCampos = 31;
 
 using CustomerRecord = std::array<Value, kCampos>;
 
-// Every raw record of one fetch, with the bytes their texts point into.
+// Every raw record of one fetch, with the bytes their texts point into. The fetch cannot
+// know the row count ahead, so the records grow in place (see BigArray).
 struct CustomerRows {
     TextStore texts;
-    std::vector<CustomerRecord> records;
+    BigArray<CustomerRecord> records;
 };
 
 }  // namespace tessim

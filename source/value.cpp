@@ -1,5 +1,6 @@
 #include "source/value.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -50,7 +51,10 @@ void check_civil(const CivilTime& t) {
     if (!ok) throw std::out_of_range("data/hora fora do intervalo representável");
 }
 
-constexpr std::size_t kBlockSize = 1 << 20;
+constexpr std::size_t kFirstBlock = std::size_t{1} << 20;
+// Large enough that a million contracts' texts take a handful of blocks, small enough that
+// one block never asks for an unreasonable stretch of address space.
+constexpr std::size_t kLargestBlock = std::size_t{64} << 20;
 
 }  // namespace
 
@@ -181,11 +185,11 @@ std::string_view TextStore::keep(std::string_view bytes) {
 
 void TextStore::reserve(std::size_t bytes) {
     if (bytes <= left_) return;
-    std::size_t size = bytes > kBlockSize ? bytes : kBlockSize;
-    blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
-    cursor_ = blocks_.back().get();
-    left_ = size;
-    held_ += size;
+    const std::size_t next = std::clamp(held_, kFirstBlock, kLargestBlock);
+    blocks_.emplace_back(std::max(bytes, next));
+    cursor_ = blocks_.back().data();
+    left_ = blocks_.back().size();
+    held_ += left_;
 }
 
 }  // namespace tessim

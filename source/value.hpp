@@ -6,10 +6,11 @@
 // blocks) is what lets a run hold a million raw records and their entries at once.
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "source/big_memory.hpp"
 
 namespace tessim {
 
@@ -67,7 +68,9 @@ bool operator==(const Value& a, const Value& b);
 const char* kind_name(Kind k);
 
 // Append-only byte arena. Views handed out stay valid for the life of the store, also
-// after the store itself has been moved.
+// after the store itself has been moved. Each new block is as large as everything held so
+// far (up to a cap), so a store that ends up holding hundreds of megabytes does it in a few
+// large mappings while a small one stays at one small block.
 class TextStore {
   public:
     TextStore() = default;
@@ -85,7 +88,7 @@ class TextStore {
     std::size_t bytes_held() const { return held_; }
 
   private:
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<BigMapping> blocks_;
     char* cursor_ = nullptr;
     std::size_t left_ = 0;
     std::size_t held_ = 0;

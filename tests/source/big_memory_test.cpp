@@ -1,0 +1,294 @@
+#include "source/big_memory.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "source/customer_record.hpp"
+
+namespace tessim {
+namespace {
+
+// A record as large as the real ones, with a default that is not all zero bytes: fresh
+// mapped pages are zero, so a missing construction would show.
+struct Row {
+    std::uint32_t tag = 0xA5A5A5A5;
+    std::uint64_t serial = 0;
+    char payload[391] = {};
+};
+static_assert(sizeof(Row) >= 400);
+
+Row row(std::uint64_t serial) {
+    Row r;
+    r.serial = serial;
+    r.payload[0] = static_cast<char>(serial);
+    r.payload[390] = static_cast<char>(serial >> 8);
+    return r;
+}
+
+void expect_rows(const BigArray<Row>& rows, std::size_t n) {
+    ASSERT_EQ(rows.size(), n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Row& r = rows[i];
+        ASSERT_EQ(r.serial, i) << "at " << i;
+        ASSERT_EQ(r.payload[0], static_cast<char>(i)) << "at " << i;
+        ASSERT_EQ(r.payload[390], static_cast<char>(i >> 8)) << "at " << i;
+        ASSERT_EQ(r.tag, 0xA5A5A5A5u) << "at " << i;
+    }
+}
+
+bool huge_aligned(const void* p) {
+    return reinterpret_cast<std::uintptr_t>(p) % kHugePageBytes == 0;
+}
+
+// The THPeligible line of the mapping that contains `addr`, from /proc/self/smaps: whether
+// the kernel may back it with huge pages. -1 when the kernel does not report it.
+int thp_eligible(const void* addr) {
+    std::ifstream smaps("/proc/self/smaps");
+    const auto at = reinterpret_cast<std::uintptr_t>(addr);
+    std::string line;
+    bool inside = false;
+    while (std::getline(smaps, line)) {
+        std::uintptr_t lo = 0, hi = 0;
+        char dash = 0;
+        std::istringstream head(line);
+        if (head >> std::hex >> lo >> dash >> hi && dash == '-') {
+            inside = lo <= at && at < hi;
+        } else if (inside && line.rfind("THPeligible:", 0) == 0) {
+            return std::stoi(line.substr(12));
+        }
+    }
+    return -1;
+}
+
+bool transparent_huge_pages_off() {
+    std::ifstream f("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string s;
+    return !std::getline(f, s) || s.find("[never]") != std::string::npos;
+}
+
+TEST(BigArray, GrowthKeepsEveryElementOnTheHeapAndInTheMapping) {
+    // 40'000 rows are about 16 MiB: the array starts on the heap, moves into a mapping at
+    // 1 MiB and is then grown by mremap several times.
+    BigArray<Row> rows;
+    const std::size_t n = 40'000;
+    for (std::size_t i = 0; i < n; ++i) rows.push_back(row(i));
+    // A mapping starts on a page; what malloc hands out for large blocks does not.
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(rows.data()) % 4096, 0u);
+    expect_rows(rows, n);
+    EXPECT_EQ(&rows.back(), &rows[n - 1]);
+    EXPECT_EQ(rows.end() - rows.begin(), static_cast<std::ptrdiff_t>(n));
+    std::uint64_t sum = 0;
+    for (const Row& r : rows) sum += r.serial;
+    EXPECT_EQ(sum, n * (n - 1) / 2);
+}
+
+TEST(BigArray, AppendingOneOfItsOwnElementsWhileGrowing) {
+    // At each of these sizes the next append reallocates: on the heap, across into a
+    // mapping, and inside a mapping. The argument points into the storage being replaced.
+    for (std::size_t fill : {std::size_t{1}, std::size_t{4}, std::size_t{2000}}) {
+        BigArray<Row> rows;
+        for (std::size_t i = 0; i < fill; ++i) rows.push_back(row(i));
+        while (rows.size() < rows.capacity()) rows.push_back(row(rows.size()));
+        const std::size_t before = rows.size();
+        rows.push_back(rows[0]);
+        rows.emplace_back(rows[before - 1]);
+        ASSERT_EQ(rows.size(), before + 2);
+        EXPECT_EQ(rows[before].serial, 0u) << fill;
+        EXPECT_EQ(rows[before + 1].serial, before - 1) << fill;
+        EXPECT_EQ(rows[before + 1].payload[390], static_cast<char>((before - 1) >> 8)) << fill;
+    }
+}
+
+TEST(BigArray, ResizeAndEmplaceConstructNewElements) {
+    for (std::size_t n : {std::size_t{3}, std::size_t{20'000}}) {
+        BigArray<Row> rows;
+        rows.push_back(row(7));
+        rows.resize(n);
+        ASSERT_EQ(rows.size(), n);
+        EXPECT_EQ(rows[0].serial, 7u);
+        for (std::size_t i = 1; i < n; ++i) {
+            ASSERT_EQ(rows[i].tag, 0xA5A5A5A5u) << i;
+            ASSERT_EQ(rows[i].serial, 0u) << i;
+        }
+        Row& fresh = rows.emplace_back();
+        EXPECT_EQ(fresh.tag, 0xA5A5A5A5u);
+        EXPECT_EQ(&fresh, &rows.back());
+        rows.resize(1);
+        EXPECT_EQ(rows.size(), 1u);
+        EXPECT_EQ(rows.back().serial, 7u);
+    }
+
+    BigArray<CustomerRecord> records;
+    records.resize(2);
+    EXPECT_TRUE(records[1][nomeCliente].is_null());
+}
+
+TEST(BigArray, ReserveHoldsItsCapacityWithoutMoving) {
+    BigArray<Row> small;
+    small.reserve(3);
+    EXPECT_EQ(small.capacity(), 3u);  // a small array is sized exactly, like a vector
+
+    BigArray<Row> large;
+    large.reserve(30'000);
+    ASSERT_GE(large.capacity(), 30'000u);
+    const Row* where = large.data();
+    for (std::size_t i = 0; i < 30'000; ++i) large.push_back(row(i));
+    EXPECT_EQ(large.data(), where);
+    large.reserve(10);  // never shrinks
+    EXPECT_EQ(large.data(), where);
+    expect_rows(large, 30'000);
+}
+
+TEST(BigArray, MovesHandOverTheStorageAndLeaveAnEmptyUsableArray) {
+    for (std::size_t n : {std::size_t{5}, std::size_t{10'000}}) {
+        BigArray<Row> a;
+        for (std::size_t i = 0; i < n; ++i) a.push_back(row(i));
+        const Row* storage = a.data();
+
+        BigArray<Row> b(std::move(a));
+        EXPECT_EQ(b.data(), storage);
+        expect_rows(b, n);
+        EXPECT_TRUE(a.empty());
+        EXPECT_EQ(a.capacity(), 0u);
+        a.push_back(row(0));  // the moved-from array starts over on its own storage
+        EXPECT_NE(a.data(), storage);
+
+        BigArray<Row> c = {row(0), row(1)};
+        c = std::move(b);  // c's own two elements are released, b's taken over
+        EXPECT_EQ(c.data(), storage);
+        expect_rows(c, n);
+        EXPECT_TRUE(b.empty());
+        expect_rows(a, 1);
+    }
+}
+
+TEST(BigArray, ImpossibleSizesThrowBadAllocAndKeepTheContents) {
+    BigArray<Row> rows = {row(0), row(1), row(2)};
+    const std::size_t too_many = std::numeric_limits<std::size_t>::max() / sizeof(Row) + 1;
+    EXPECT_THROW(rows.reserve(too_many), std::bad_alloc);
+    // Addressable on paper, more than any address space: the mapping itself fails.
+    EXPECT_THROW(rows.reserve(std::size_t{1} << 56), std::bad_alloc);
+    expect_rows(rows, 3);
+
+    rows.resize(10'000);  // now in a mapping, which has to be grown by mremap
+    EXPECT_THROW(rows.reserve(std::size_t{1} << 56), std::bad_alloc);
+    EXPECT_EQ(rows[2].serial, 2u);
+    rows.push_back(row(5));
+    EXPECT_EQ(rows.back().serial, 5u);
+}
+
+TEST(BigMapping, FailuresToMapAreBadAlloc) {
+    for (Pages pages : {Pages::normal, Pages::huge}) {
+        EXPECT_THROW(BigMapping(std::numeric_limits<std::size_t>::max(), pages), std::bad_alloc);
+        EXPECT_THROW(BigMapping(std::size_t{1} << 62, pages), std::bad_alloc);
+
+        BigMapping m(4 << 20, pages);
+        m.data()[0] = 'a';
+        m.data()[m.size() - 1] = 'z';
+        const char* before = m.data();
+        const std::size_t size = m.size();
+        EXPECT_THROW(m.grow(std::size_t{1} << 62), std::bad_alloc);
+        EXPECT_THROW(m.grow(std::numeric_limits<std::size_t>::max()), std::bad_alloc);
+        ASSERT_EQ(m.data(), before);
+        ASSERT_EQ(m.size(), size);
+        EXPECT_EQ(m.data()[0], 'a');
+        EXPECT_EQ(m.data()[size - 1], 'z');
+    }
+}
+
+TEST(BigMapping, LengthsAreRoundedToTheirPages) {
+    EXPECT_EQ(mapped_length(0, Pages::huge), 0u);
+    EXPECT_EQ(mapped_length(1, Pages::normal), 4096u);
+    EXPECT_EQ(mapped_length(1, Pages::huge), 4096u);  // too small to be worth a huge page
+    EXPECT_EQ(mapped_length(kHugePageBytes + 1, Pages::normal), kHugePageBytes + 4096);
+    EXPECT_EQ(mapped_length(kHugePageBytes + 1, Pages::huge), 2 * kHugePageBytes);
+    EXPECT_THROW(mapped_length(std::numeric_limits<std::size_t>::max() - 100, Pages::normal),
+                 std::bad_alloc);
+
+    BigMapping none(0);
+    EXPECT_EQ(none.data(), nullptr);
+    none.grow(10);
+    ASSERT_NE(none.data(), nullptr);
+    EXPECT_EQ(none.size(), 4096u);
+    EXPECT_EQ(none.data()[4095], 0);  // fresh pages are zero
+}
+
+TEST(BigMapping, GrowthKeepsContentsAndHugeMappingsStayAligned) {
+    struct Case {
+        Pages pages;
+        std::size_t first, second, third;
+    };
+    const std::vector<Case> cases = {
+        {Pages::normal, 100, 3 << 20, 64 << 20},
+        {Pages::huge, 100, 3 << 20, 64 << 20},  // small, then across into huge pages
+        {Pages::huge, 4 << 20, 6 << 20, 200 << 20},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.pages));
+        BigMapping m(c.first, c.pages);
+        for (std::size_t i = 0; i < c.first; ++i) m.data()[i] = static_cast<char>(i * 7);
+        // Something mapped right behind it makes growing in place impossible at least once.
+        BigMapping neighbour(1 << 20);
+        m.grow(c.second);
+        BigMapping neighbour2(1 << 20);
+        m.grow(c.third);
+        ASSERT_GE(m.size(), c.third);
+        for (std::size_t i = 0; i < c.first; ++i)
+            ASSERT_EQ(m.data()[i], static_cast<char>(i * 7)) << i;
+        EXPECT_EQ(m.data()[c.third - 1], 0);
+        if (c.pages == Pages::huge) {
+            EXPECT_TRUE(huge_aligned(m.data()));
+            EXPECT_EQ(m.size() % kHugePageBytes, 0u);
+        }
+        m.data()[m.size() - 1] = 1;  // the whole length is writable
+    }
+}
+
+TEST(BigMapping, OnlyHugeMappingsAreOfferedToTheKernelForHugePages) {
+    if (transparent_huge_pages_off()) GTEST_SKIP() << "transparent huge pages are off";
+    BigMapping huge(8 << 20, Pages::huge);
+    BigMapping normal(8 << 20, Pages::normal);
+    if (thp_eligible(huge.data()) < 0) GTEST_SKIP() << "kernel does not report THPeligible";
+    EXPECT_EQ(thp_eligible(huge.data()), 1);
+    EXPECT_EQ(thp_eligible(normal.data()), 0);
+    normal.grow(100 << 20);
+    EXPECT_EQ(thp_eligible(normal.data()), 0);
+
+    // The advice must hold for a grown (and maybe moved) mapping, also for one that started
+    // too small for huge pages.
+    BigMapping small(100, Pages::huge);
+    BigMapping behind(1 << 20);
+    for (BigMapping* m : {&huge, &small}) {
+        m->grow(100 << 20);
+        EXPECT_EQ(thp_eligible(m->data()), 1);
+        EXPECT_EQ(thp_eligible(m->data() + m->size() - 1), 1);
+    }
+}
+
+TEST(TextStore, BlocksGrowWithTheStoreAndKeepEveryView) {
+    TextStore store;
+    std::vector<std::string_view> views;
+    std::size_t kept = 0;
+    const std::string piece(1000, 'q');
+    for (int i = 0; i < 40'000; ++i) {
+        std::string text = std::to_string(i) + piece.substr(0, static_cast<std::size_t>(i % 997));
+        views.push_back(store.keep(text));
+        kept += text.size();
+    }
+    for (int i = 0; i < 40'000; ++i)
+        ASSERT_EQ(views[static_cast<std::size_t>(i)],
+                  std::to_string(i) + piece.substr(0, static_cast<std::size_t>(i % 997)))
+            << i;
+    // Each block as large as all before it: never much more than twice what is kept.
+    EXPECT_GE(store.bytes_held(), kept);
+    EXPECT_LE(store.bytes_held(), 2 * kept + (1 << 20));
+}
+
+}  // namespace
+}  // namespace tessim
