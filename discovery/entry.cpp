@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "source/normaliza.hpp"
 
@@ -17,11 +18,18 @@ const Value& DiscoveryEntry::at(std::string_view key) const {
     return values[macro_index(key)];
 }
 
+namespace {
+
+// Each slot made straight from its field: a default-made entry would first be zeroed.
+template <std::size_t... I>
+DiscoveryEntry entry_of(const CustomerRecord& normalised, std::index_sequence<I...>) {
+    return DiscoveryEntry{{{normalised[kMacroKeyTable[I].campo]...}}};
+}
+
+}  // namespace
+
 DiscoveryEntry build_entry(const CustomerRecord& normalised) {
-    DiscoveryEntry entry;
-    for (std::size_t i = 0; i < kMacroKeys; ++i)
-        entry.values[i] = normalised[kMacroKeyTable[i].campo];
-    return entry;
+    return entry_of(normalised, std::make_index_sequence<kMacroKeys>{});
 }
 
 DescobertaClientesDB build_discovery_list(const CustomerRows& rows) {

@@ -120,6 +120,13 @@ char* put_text(char* p, std::string_view text, std::string_view table, std::stri
             ++i;
             continue;
         }
+        // Accented Latin letters, most of what is not ASCII in these texts, are two bytes.
+        if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+            std::memcpy(p, s + i, 2);
+            p += 2;
+            i += 2;
+            continue;
+        }
         const std::size_t len = utf8_sequence(s + i, n - i);
         if (len == 0) {
             refuse(ErrorCode::invalid_utf8, table, column,

@@ -9,9 +9,7 @@
 namespace tessim {
 namespace {
 
-// year: 16 bits (signed), month 4, day 5, hour 5, minute 6, second 6, microsecond 20.
-constexpr int kMicroBits = 20, kSecondBits = 6, kMinuteBits = 6, kHourBits = 5, kDayBits = 5,
-              kMonthBits = 4;
+using namespace value_detail;
 
 std::int64_t pack(const CivilTime& t) {
     std::uint64_t v = static_cast<std::uint16_t>(static_cast<std::int16_t>(t.year));
@@ -22,24 +20,6 @@ std::int64_t pack(const CivilTime& t) {
     v = (v << kSecondBits) | static_cast<unsigned>(t.second);
     v = (v << kMicroBits) | static_cast<unsigned>(t.microsecond);
     return static_cast<std::int64_t>(v);
-}
-
-CivilTime unpack(std::int64_t packed) {
-    auto v = static_cast<std::uint64_t>(packed);
-    auto take = [&v](int bits) {
-        int field = static_cast<int>(v & ((1u << bits) - 1));
-        v >>= bits;
-        return field;
-    };
-    CivilTime t;
-    t.microsecond = take(kMicroBits);
-    t.second = take(kSecondBits);
-    t.minute = take(kMinuteBits);
-    t.hour = take(kHourBits);
-    t.day = take(kDayBits);
-    t.month = take(kMonthBits);
-    t.year = static_cast<std::int16_t>(static_cast<std::uint16_t>(v & 0xffff));
-    return t;
 }
 
 void check_civil(const CivilTime& t) {
@@ -103,16 +83,9 @@ Value Value::of_datetime(const CivilTime& t) {
     return r;
 }
 
-std::string_view Value::text() const {
-    if (kind != Kind::text && kind != Kind::decimal) return {};
-    return {u.chars, size};
-}
-
-CivilTime Value::time() const {
-    if (kind != Kind::date && kind != Kind::datetime)
-        throw std::logic_error(std::string("valor do tipo ") + kind_name(kind) +
-                               " não é data nem data/hora");
-    return unpack(u.packed_time);
+void Value::not_a_time() const {
+    throw std::logic_error(std::string("valor do tipo ") + kind_name(kind) +
+                           " não é data nem data/hora");
 }
 
 bool operator==(const Value& a, const Value& b) {

@@ -58,9 +58,46 @@ struct Value {
     std::string_view text() const;
     // Calendar fields of a date or date-time; throws std::logic_error for other kinds.
     CivilTime time() const;
+
+  private:
+    [[noreturn]] void not_a_time() const;
 };
 #pragma pack(pop)
 static_assert(sizeof(Value) == 13);
+
+// Every column of every record reads these, so they are inline.
+inline std::string_view Value::text() const {
+    if (kind != Kind::text && kind != Kind::decimal) return {};
+    const char* bytes = u.chars;  // a copy: the member itself may sit unaligned
+    return {bytes, size};
+}
+
+namespace value_detail {
+// A date-time packed into 64 bits, from the low end: microsecond 20 bits, second 6, minute
+// 6, hour 5, day 5, month 4, year 16 (signed).
+inline constexpr int kMicroBits = 20, kSecondBits = 6, kMinuteBits = 6, kHourBits = 5, kDayBits = 5,
+                     kMonthBits = 4;
+}  // namespace value_detail
+
+inline CivilTime Value::time() const {
+    using namespace value_detail;
+    if (kind != Kind::date && kind != Kind::datetime) not_a_time();
+    auto v = static_cast<std::uint64_t>(static_cast<std::int64_t>(u.packed_time));
+    auto take = [&v](int bits) {
+        const int field = static_cast<int>(v & ((std::uint64_t{1} << bits) - 1));
+        v >>= bits;
+        return field;
+    };
+    CivilTime t;
+    t.microsecond = take(kMicroBits);
+    t.second = take(kSecondBits);
+    t.minute = take(kMinuteBits);
+    t.hour = take(kHourBits);
+    t.day = take(kDayBits);
+    t.month = take(kMonthBits);
+    t.year = static_cast<std::int16_t>(static_cast<std::uint16_t>(v & 0xffff));
+    return t;
+}
 
 // Byte-for-byte equality of kind and content (texts compared by bytes, doubles by ==).
 bool operator==(const Value& a, const Value& b);
