@@ -85,12 +85,13 @@ void descobertaClientes() {
         rows = obterDadosCliente(conn.get());
     }  // the connection closes here, before any record is normalised
 
-    const DescobertaClientesDB descobertaClientesDB = build_discovery_list(rows);
-
     if (config.zabbix_host.get() == "debug") {
+        build_discovery_list(rows);  // a record that cannot be normalised still fails the run
         visao_debug(rows);
         return;
     }
+    // Nothing needs the raw records once their entries exist: the entries take their place.
+    const DescobertaClientesDB descobertaClientesDB = build_discovery_list(std::move(rows));
     if (!sendQuestDB(descobertaClientesDB)) throw tavmolibrary::process_library::EndRun{1};
     print_line("OK");
 }

@@ -42,4 +42,21 @@ DescobertaClientesDB build_discovery_list(const CustomerRows& rows) {
     return list;
 }
 
+static_assert(sizeof(DiscoveryEntry) == sizeof(CustomerRecord));
+
+DescobertaClientesDB build_discovery_list(CustomerRows&& rows) {
+    DescobertaClientesDB list;
+    list.raw_texts = std::move(rows.texts);
+    const CustomerRecord* const raw = rows.records.data();
+    const std::size_t n = rows.records.size();
+    list.entries = std::move(rows.records).into_storage_for<DiscoveryEntry>();
+    std::string scratch;
+    LocalDays dias;
+    for (std::size_t i = 0; i < n; ++i) {
+        // normalizar has read all of raw[i] before the entry takes its place.
+        list.entries.push_back(build_entry(normalizar(raw[i], list.texts, scratch, dias)));
+    }
+    return list;
+}
+
 }  // namespace tessim

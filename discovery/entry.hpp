@@ -71,14 +71,22 @@ DiscoveryEntry build_entry(const CustomerRecord& normalised);
 
 // The discovery list: one entry per raw record, in query order, duplicates kept. Texts
 // created by the normalisation live in `texts`; texts that were already right still point
-// into the raw rows, so the CustomerRows they came from must outlive the list.
+// into the raw rows' texts, so either the CustomerRows they came from outlives the list or,
+// when the list was made from rows it consumed, it holds those texts in `raw_texts`.
 struct DescobertaClientesDB {
     TextStore texts;
+    TextStore raw_texts;
     BigArray<DiscoveryEntry> entries;
 };
 
 // Normalises every raw record and appends its entry, one record at a time, in order. The
 // first record that fails normalisation throws and the partial list is dropped.
 DescobertaClientesDB build_discovery_list(const CustomerRows& rows);
+
+// The same, consuming the rows: each entry is written over the raw record it came from once
+// that record has been read, so the records and the entries never take room side by side
+// (an entry is as large as a record). The rows' texts move into the list. If a record fails,
+// the exception leaves `rows` empty.
+DescobertaClientesDB build_discovery_list(CustomerRows&& rows);
 
 }  // namespace tessim

@@ -153,7 +153,27 @@ class BigArray {
     }
     void clear() { size_ = 0; }
 
+    // Hands this array's storage, with no elements yet, to an array of another element type
+    // of the same size; this array is left empty. The bytes stay where they are: element i
+    // can still be read as a T through `data()` taken before, until element i of the new
+    // array is made. That turns a large array into another one in place, without a second
+    // array's worth of memory.
+    template <typename U>
+    BigArray<U> into_storage_for() && {
+        static_assert(sizeof(U) == sizeof(T) && alignof(U) == alignof(T));
+        BigArray<U> out;
+        out.heap_ = std::exchange(heap_, nullptr);
+        out.mapping_ = std::move(mapping_);
+        out.data_ = reinterpret_cast<U*>(std::exchange(data_, nullptr));
+        out.capacity_ = std::exchange(capacity_, 0);
+        size_ = 0;
+        return out;
+    }
+
   private:
+    template <typename U>
+    friend class BigArray;
+
     std::size_t grown_capacity() const {
         if (capacity_ > max_size() / 2) throw std::bad_alloc();
         return capacity_ == 0 ? 4 : capacity_ * 2;

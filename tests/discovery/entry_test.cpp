@@ -112,6 +112,29 @@ TEST(DiscoveryList, KeepsQueryOrderAndDuplicates) {
     EXPECT_THROW(build_discovery_list(rows), NormalizationError);
 }
 
+TEST(DiscoveryList, FromConsumedRowsMatchesAndStopsAtABadRecord) {
+    auto make = [] {
+        CustomerRows rows;
+        rows.records = {raw_record(3), raw_record(1), raw_record(3)};
+        rows.records[0][nomeCliente] = Value::of_text(rows.texts.keep("Jo\xC3\x83\xC2\xA3o"));
+        rows.records[1][nomeCliente] = Value::of_text(rows.texts.keep("Ana"));
+        return rows;
+    };
+    CustomerRows kept = make();
+    const DescobertaClientesDB expected = build_discovery_list(kept);
+    DescobertaClientesDB list = build_discovery_list(make());
+    ASSERT_EQ(list.entries.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(list.entries[i].values, expected.entries[i].values);
+    // "Ana" needed no repair: the entry still points into the raw texts, now the list's.
+    EXPECT_EQ(list.entries[1].at("{#NOME_CLIENTE}").text(), "Ana");
+
+    CustomerRows bad = make();
+    bad.records[1][diaVencimento] = Value::of_text(bad.texts.keep("dez"));
+    EXPECT_THROW(build_discovery_list(std::move(bad)), NormalizationError);
+    EXPECT_TRUE(bad.records.empty());
+}
+
 TEST(DiscoveryEntry, StaysCompact) {
     // A million raw records plus their entries must fit comfortably in memory.
     static_assert(sizeof(DiscoveryEntry) == 31 * sizeof(Value));

@@ -56,6 +56,18 @@ TEST(GeneratedContracts, AllNormaliseWithTheExpectedShape) {
     EXPECT_GT(orphans, 5u);
     EXPECT_LT(orphans, 80u);
     EXPECT_GT(repaired, 20u);
+
+    // Built from rows it consumes (the run's way: 3000 records are mapped memory, turned into
+    // entries in place), the list is the same, and its texts outlive the rows object.
+    DescobertaClientesDB consumed;
+    {
+        CustomerRows gone = std::move(rows);
+        consumed = build_discovery_list(std::move(gone));
+        EXPECT_TRUE(gone.records.empty());
+    }
+    ASSERT_EQ(consumed.entries.size(), list.entries.size());
+    for (std::size_t i = 0; i < list.entries.size(); ++i)
+        ASSERT_EQ(consumed.entries[i].values, list.entries[i].values) << "entry " << i;
 }
 
 }  // namespace
