@@ -127,6 +127,9 @@ HttpTransport::HttpTransport(const SenderConf& conf)
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connect_timeout_ms);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collect);
     curl_easy_setopt(h, CURLOPT_POST, 1L);
+    // curl copies a body into its upload buffer before each send; at the default 64 KiB a
+    // 4 MiB batch takes 64 system calls, at curl's largest 2 MiB it takes two.
+    curl_easy_setopt(h, CURLOPT_UPLOAD_BUFFERSIZE, 2L << 20);
     if (!conf.username.empty()) {
         curl_easy_setopt(h, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
         curl_easy_setopt(h, CURLOPT_USERNAME, conf_.username.c_str());
