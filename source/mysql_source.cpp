@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "app/run_config.hpp"
+#include "source/batched_rows.hpp"
 #include "source/customer_statement.hpp"
 #include "source/sql_values.hpp"
 
@@ -144,7 +145,8 @@ CustomerRows obterDadosCliente(MYSQL* conn) {
         throw QueryError(0, "a consulta de clientes devolveu " + std::to_string(cols.size()) +
                                 " colunas, esperadas " + std::to_string(kCampos));
     CustomerRows rows;
-    while (MYSQL_ROW row = mysql_fetch_row(res.get())) {
+    BatchedRows batched(conn, res.get());
+    while (MYSQL_ROW row = batched.next()) {
         const unsigned long* lengths = mysql_fetch_lengths(res.get());
         CustomerRecord& record = rows.records.emplace_back();
         for (std::size_t i = 0; i < kCampos; ++i)

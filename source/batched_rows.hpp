@@ -1,0 +1,40 @@
+#pragma once
+// Reading a streamed result (mysql_use_result) with fewer wake-ups.
+//
+// The server sends a large result in pieces of a few kilobytes as it computes it. Read the
+// usual way, the client catches up with the server after nearly every piece and sleeps
+// until the next one: at a million contracts that was some 16,000 sleeps and wake-ups, a
+// tenth of the whole run's CPU time. Here the waits are ours (through the connector's
+// non-blocking interface), and a wait for data asks the kernel to wake us only once a
+// batch has arrived (SO_RCVLOWAT), or after a short time whatever has arrived, so a result
+// is read in a few hundred larger steps. Nothing about the rows changes.
+
+#include <mysql.h>
+
+namespace tessim {
+
+class BatchedRows {
+  public:
+    // Takes over waiting for `res`, a result of mysql_use_result on `conn`. When the
+    // connector cannot work without blocking, reads the plain blocking way.
+    BatchedRows(MYSQL* conn, MYSQL_RES* res);
+    ~BatchedRows();  // the socket's wake-up threshold back to normal
+    BatchedRows(const BatchedRows&) = delete;
+    BatchedRows& operator=(const BatchedRows&) = delete;
+
+    // The next row as mysql_fetch_row gives it: null at the end or on an error
+    // (mysql_errno tells which).
+    MYSQL_ROW next();
+    // False when the connector could not be made non-blocking (rows are read all the same).
+    bool waits_in_batches() const { return socket_ >= 0; }
+
+  private:
+    int wait(int status);
+
+    MYSQL* conn_;
+    MYSQL_RES* res_;
+    int socket_ = -1;  // -1: blocking reads
+    int timeout_ms_;
+};
+
+}  // namespace tessim
