@@ -198,4 +198,23 @@ TEST(TextfixNfcShortcut, InertRangesReallyAreInert) {
     EXPECT_GT(checked, 30000);
 }
 
+// The scan for the first non-ASCII byte goes a word at a time and reads the last few bytes
+// in one go: broken text must be found at every offset of texts of every short length.
+TEST(TextfixEdgeCases, BrokenLetterFoundAtEveryOffset) {
+    for (std::size_t len = 0; len <= 20; ++len) {
+        for (std::size_t at = 0; at <= len; ++at) {
+            std::string text(len, 'x');
+            text.insert(at, "\xC3\x83\xC2\xA3");  // "ã" read as Windows-1252 and stored again
+            std::string expected(len, 'x');
+            expected.insert(at, "\xC3\xA3");
+            EXPECT_EQ(textfix::fix_text(text), expected) << len << " " << at;
+            // A clean accented letter at the same place is left alone.
+            std::string clean(len, 'x');
+            clean.insert(at, "\xC3\xA3");
+            std::string out = "untouched";
+            EXPECT_FALSE(textfix::fix_text_into(clean, out)) << len << " " << at;
+        }
+    }
+}
+
 }  // namespace
