@@ -173,6 +173,8 @@ char* put_8_digits(char* p, std::uint32_t v) {
 
 // Up to eight digits, no leading zeros.
 char* put_small(char* p, std::uint32_t v) {
+    // Times in microseconds have 16 digits: their high half always takes this path.
+    if (v >= 10000000) return put_8_digits(p, v);
     const int digits = 1 + (v >= 10) + (v >= 100) + (v >= 1000) + (v >= 10000) + (v >= 100000) +
                        (v >= 1000000) + (v >= 10000000);
     char* end = p + digits;
