@@ -17,7 +17,8 @@ static_assert(std::endian::native == std::endian::little);
 
 constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
-std::size_t ascii_prefix(std::string_view s) {
+// Inlined: it runs once per stretch of ASCII between accented letters.
+[[gnu::always_inline]] inline std::size_t ascii_prefix(std::string_view s) {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const std::size_t n = s.size();
     std::size_t i = 0;
