@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <random>
+#include <utility>
 
 #include "ingress/errors.hpp"
 #include "ingress/local_time.hpp"
@@ -79,6 +80,20 @@ TEST(LocalTime, AgreesWithMktimeAcrossTransitions) {
                 EXPECT_EQ(conv.to_micros(t), by_mktime(t))
                     << zone << " " << t.year << "-" << t.month << "-" << t.day << " " << t.hour
                     << ":" << t.minute;
+            }
+        }
+        // Every day of months with a transition: the days before and after it take the
+        // month's two offsets, the days right around it the slow path.
+        for (const auto& [year, month] : {std::pair{2018, 11}, std::pair{2019, 2},
+                                          std::pair{2018, 3}, std::pair{2018, 10},
+                                          std::pair{2018, 4}}) {
+            for (int day = 1; day <= 30; ++day) {
+                for (int hour = 1; hour < 24; hour += 3) {
+                    const LocalDateTime t{year, month, day, hour, 40, 0, 0};
+                    if (skipped_or_repeated(t)) continue;
+                    ASSERT_EQ(conv.to_micros(t), by_mktime(t))
+                        << zone << " " << year << "-" << month << "-" << day << " " << hour;
+                }
             }
         }
         for (int i = 0; i < 20000; ++i) {
