@@ -28,9 +28,9 @@ using namespace tessim;
 // (as scripts/gen-contracts made them for the end-to-end benchmark), fetched once.
 const CustomerRows* database_rows() {
     static const std::optional<CustomerRows> rows = []() -> std::optional<CustomerRows> {
-        const char* spec = std::getenv("PIPELINE_BENCH_DB");
-        if (spec == nullptr) return std::nullopt;
-        std::istringstream in(spec);
+        const char* server = std::getenv("PIPELINE_BENCH_DB");
+        if (server == nullptr) return std::nullopt;
+        std::istringstream in(server);
         ConnectionSettings settings;
         in >> settings.host >> settings.port >> settings.user >> settings.password >>
             settings.database;
