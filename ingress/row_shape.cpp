@@ -1,7 +1,5 @@
 #include "ingress/row_shape.hpp"
 
-#include <utility>
-
 #include "ingress/errors.hpp"
 
 namespace ingress {
@@ -36,10 +34,7 @@ RowShape::RowShape(TableName table, std::span<const ColumnName> columns)
             }
         }
         names_.emplace_back(c.view());
-        std::string name = spelled(c.view()) + "=";
-        spelled_size_.push_back(name.size());
-        name.append(padding, '\0');
-        spelled_.push_back(std::move(name));
+        spelled_.push_back(spelled(c.view()) + "=" + std::string(padding, '\0'));
     }
 }
 

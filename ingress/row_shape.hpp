@@ -31,7 +31,7 @@ class RowShape {
     // The escaped table name, and the escaped column name followed by '='.
     std::string_view spelled_table() const noexcept { return spelled_table_; }
     std::string_view spelled_column(std::size_t i) const noexcept {
-        return {spelled_[i].data(), spelled_size_[i]};
+        return {spelled_[i].data(), spelled_[i].size() - padding};
     }
     // Every spelled column name is followed by at least this many readable bytes past its
     // end, so that a short name can be copied as one fixed-size block.
@@ -42,8 +42,7 @@ class RowShape {
     std::string table_;
     std::string spelled_table_;
     std::vector<std::string> names_;
-    std::vector<std::string> spelled_;  // each padded with `padding` zero bytes
-    std::vector<std::size_t> spelled_size_;
+    std::vector<std::string> spelled_;  // each followed by `padding` zero bytes
 };
 
 }  // namespace ingress

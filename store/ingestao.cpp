@@ -151,6 +151,31 @@ struct TextoFeito {
     std::string_view bytes;
 };
 
+// Hands `poe` a non-null `v` as it stands, the form a column of its own kind takes.
+template <class Poe>
+bool natural(const Value& v, Poe&& poe) {
+    switch (v.kind) {
+        case Kind::integer:
+            poe(static_cast<std::int64_t>(v.u.integer));  // a copy: Value is packed
+            return true;
+        case Kind::floating:
+            poe(static_cast<double>(v.u.floating));
+            return true;
+        case Kind::decimal:
+            poe(ingress::Decimal{bytes_of(v)});
+            return true;
+        case Kind::text:
+            poe(ingress::Text{bytes_of(v)});
+            return true;
+        case Kind::date:
+        case Kind::datetime:
+            poe(data_local(v));
+            return true;
+        default:
+            return false;
+    }
+}
+
 // Hands `poe` the form of a non-null `v` that a column of family `fam` (and, for integers,
 // range `faixa`) accepts, and answers true; answers false, without calling `poe`, when there
 // is no exact form. `poe` takes std::int64_t, double, ingress::Decimal, ingress::Text,
@@ -183,11 +208,8 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
         case Familia::flutuante:
             switch (v.kind) {
                 case Kind::floating:
-                    poe(static_cast<double>(v.u.floating));
-                    return true;
                 case Kind::decimal:
-                    poe(ingress::Decimal{bytes_of(v)});
-                    return true;
+                    return natural(v, poe);
                 case Kind::integer:
                     if (auto d = double_de_inteiro(v.u.integer)) {
                         poe(*d);
@@ -206,8 +228,7 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
         case Familia::texto:
             switch (v.kind) {
                 case Kind::text:
-                    poe(ingress::Text{bytes_of(v)});
-                    return true;
+                    return natural(v, poe);
                 case Kind::decimal:
                     poe(TextoFeito{bytes_of(v)});
                     return true;
@@ -228,30 +249,9 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
             }
         case Familia::tempo:
             if (v.kind != Kind::date && v.kind != Kind::datetime) return false;
-            poe(data_local(v));
-            return true;
+            return natural(v, poe);
         case Familia::outra:
-            // The value as it stands, for a column of its own kind.
-            switch (v.kind) {
-                case Kind::integer:
-                    poe(static_cast<std::int64_t>(v.u.integer));
-                    return true;
-                case Kind::floating:
-                    poe(static_cast<double>(v.u.floating));
-                    return true;
-                case Kind::decimal:
-                    poe(ingress::Decimal{bytes_of(v)});
-                    return true;
-                case Kind::text:
-                    poe(ingress::Text{bytes_of(v)});
-                    return true;
-                case Kind::date:
-                case Kind::datetime:
-                    poe(data_local(v));
-                    return true;
-                default:
-                    return false;
-            }
+            return natural(v, poe);
     }
     return false;
 }
