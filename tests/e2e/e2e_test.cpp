@@ -154,6 +154,14 @@ std::vector<std::string> linhas_de(const std::string& texto) {
 }
 
 // A TCP port on the QuestDB address where nothing listens (bound, then released).
+// The run ended on an ingestion failure: one "Erro: " line, status 1, nothing in the table.
+void confere_erro_de_ingestao(const Servidores& s, const tessim::testing::ProgramRun& run) {
+    EXPECT_THAT(run.err, StartsWith("Erro: "));
+    EXPECT_EQ(linhas_de(run.err).size(), 1u) << run.err;
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(linhas_questdb(s, 0).size(), 0u);
+}
+
 std::string porta_livre(const std::string& host) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -367,11 +375,8 @@ TEST_F(E2e, IngestionPortWithoutServerEndsWithErroAndStatusOne) {
         roda(s_, {.database = db.nome(), .quest_db_port = porta_livre(s_.questdb.host)});
     // The schema phase talks to port 9000 and creates the table; the rows never arrive.
     EXPECT_EQ(run.out, linhas_criacao());
-    EXPECT_THAT(run.err, StartsWith("Erro: "));
-    EXPECT_EQ(linhas_de(run.err).size(), 1u) << run.err;
-    EXPECT_EQ(run.status, 1);
+    confere_erro_de_ingestao(s_, run);
     EXPECT_TRUE(tabela_existe(s_));
-    EXPECT_EQ(linhas_questdb(s_, 0).size(), 0u);
 }
 
 TEST_F(E2e, ValueTheServerRefusesEndsWithErroAndStatusOne) {
@@ -383,11 +388,8 @@ TEST_F(E2e, ValueTheServerRefusesEndsWithErroAndStatusOne) {
     sql(s_, tabela_com("cpf", "UUID"));
     const auto run = roda(s_, {.database = db.nome()});
     EXPECT_EQ(run.out, "");
-    EXPECT_THAT(run.err, StartsWith("Erro: "));
+    confere_erro_de_ingestao(s_, run);
     EXPECT_THAT(run.err, HasSubstr("UUID"));
-    EXPECT_EQ(linhas_de(run.err).size(), 1u) << run.err;
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(linhas_questdb(s_, 0).size(), 0u);
 }
 
 TEST_F(E2e, ValueThatCannotBeConvertedNamesContractAndColumn) {

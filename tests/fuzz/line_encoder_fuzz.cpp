@@ -25,6 +25,7 @@
 #include "ingress/errors.hpp"
 #include "ingress/line_encoder.hpp"
 #include "tests/fuzz/fuzz_check.hpp"
+#include "tests/support/civil_tm.hpp"
 
 namespace {
 
@@ -113,14 +114,7 @@ bool same_double(double a, double b) {
 }
 
 std::int64_t mktime_micros(const LocalDateTime& t) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = -1;
+    std::tm tm = civil_tm(t);
     return static_cast<std::int64_t>(std::mktime(&tm)) * 1000000 + t.microsecond;
 }
 

@@ -9,26 +9,15 @@
 
 #include "ingress/errors.hpp"
 #include "ingress/local_time.hpp"
+#include "tests/support/civil_tm.hpp"
 #include "tests/support/tz_guard.hpp"
 
 namespace {
 
 using namespace ingress;
 
-std::tm to_tm(const LocalDateTime& t, int isdst) {
-    std::tm tm{};
-    tm.tm_year = t.year - 1900;
-    tm.tm_mon = t.month - 1;
-    tm.tm_mday = t.day;
-    tm.tm_hour = t.hour;
-    tm.tm_min = t.minute;
-    tm.tm_sec = t.second;
-    tm.tm_isdst = isdst;
-    return tm;
-}
-
 std::int64_t by_mktime(const LocalDateTime& t) {
-    std::tm tm = to_tm(t, -1);
+    std::tm tm = civil_tm(t);
     return static_cast<std::int64_t>(std::mktime(&tm)) * 1000000 + t.microsecond;
 }
 
@@ -37,7 +26,7 @@ std::int64_t by_mktime(const LocalDateTime& t) {
 bool skipped_or_repeated(const LocalDateTime& t) {
     int readings = 0;
     for (int isdst : {0, 1}) {
-        std::tm tm = to_tm(t, isdst);
+        std::tm tm = civil_tm(t, isdst);
         const std::time_t s = std::mktime(&tm);
         std::tm back{};
         localtime_r(&s, &back);
@@ -84,9 +73,9 @@ TEST(LocalTime, AgreesWithMktimeAcrossTransitions) {
         }
         // Every day of months with a transition: the days before and after it take the
         // month's two offsets, the days right around it the slow path.
-        for (const auto& [year, month] : {std::pair{2018, 11}, std::pair{2019, 2},
-                                          std::pair{2018, 3}, std::pair{2018, 10},
-                                          std::pair{2018, 4}}) {
+        for (const auto& [year, month] :
+             {std::pair{2018, 11}, std::pair{2019, 2}, std::pair{2018, 3}, std::pair{2018, 10},
+              std::pair{2018, 4}}) {
             for (int day = 1; day <= 30; ++day) {
                 for (int hour = 1; hour < 24; hour += 3) {
                     const LocalDateTime t{year, month, day, hour, 40, 0, 0};

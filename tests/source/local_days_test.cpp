@@ -8,40 +8,15 @@
 
 #include "source/local_days.hpp"
 #include "source/normaliza.hpp"
+#include "tests/support/civil_tm.hpp"
+#include "tests/support/tz_guard.hpp"
 
 namespace tessim {
 namespace {
 
-class ZoneScope {
-  public:
-    explicit ZoneScope(const char* zone) {
-        if (const char* old = std::getenv("TZ")) saved_ = old, had_ = true;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ZoneScope() {
-        if (had_)
-            ::setenv("TZ", saved_.c_str(), 1);
-        else
-            ::unsetenv("TZ");
-        ::tzset();
-    }
-
-  private:
-    std::string saved_;
-    bool had_ = false;
-};
-
 // The round trip itself, as the normalisation did it for every value before the cache.
 CivilTime round_trip(const CivilTime& c) {
-    std::tm tm{};
-    tm.tm_year = c.year - 1900;
-    tm.tm_mon = c.month - 1;
-    tm.tm_mday = c.day;
-    tm.tm_hour = c.hour;
-    tm.tm_min = c.minute;
-    tm.tm_sec = c.second;
-    tm.tm_isdst = -1;
+    std::tm tm = civil_tm(c);
     const std::time_t s = std::mktime(&tm);
     std::tm local{};
     localtime_r(&s, &local);
@@ -59,7 +34,7 @@ TEST(LocalDays, CachedConversionMatchesMktimeRoundTripEveryHalfHourOverTransitio
     // shifts by half an hour; Apia skipped 30 December 2011 entirely.
     for (const char* zone :
          {"UTC", "America/Sao_Paulo", "Europe/Lisbon", "Australia/Lord_Howe", "Pacific/Apia"}) {
-        ZoneScope scope(zone);
+        TzGuard scope(zone);
         LocalDays dias;
         int differences = 0;
         for (int year : {2011, 2018, 2019}) {
@@ -83,7 +58,7 @@ TEST(LocalDays, CachedConversionMatchesMktimeRoundTripEveryHalfHourOverTransitio
 }
 
 TEST(LocalDays, DaysAroundATransitionAreNotUniform) {
-    ZoneScope scope("America/Sao_Paulo");
+    TzGuard scope("America/Sao_Paulo");
     LocalDays dias;
     // 2018-11-04 00:00 did not exist in Sao Paulo; 2019-02-16 23:00 happened twice.
     EXPECT_FALSE(dia_uniforme(dias, 2018, 11, 4));
