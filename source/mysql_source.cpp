@@ -64,6 +64,16 @@ void read_rows(MYSQL* conn, MYSQL_RES* res, const std::vector<Column>& cols, Tex
     if (mysql_errno(conn) != 0) query_failed(conn, "falha ao ler o resultado");
 }
 
+// The result a statement's mysql_store_result or mysql_use_result gave: null means a failure
+// to receive it, or a statement without rows.
+MysqlResult result_of(MYSQL* conn, MYSQL_RES* res) {
+    if (res == nullptr) {
+        if (mysql_errno(conn) != 0) query_failed(conn, "falha ao receber o resultado");
+        throw QueryError(0, "a consulta não devolveu linhas");
+    }
+    return MysqlResult(res);
+}
+
 }  // namespace
 
 ConnectionSettings connection_settings_from_run_config() {
@@ -108,12 +118,7 @@ MysqlConnection conectar(const ConnectionSettings& settings) {
 MysqlResult run_query(MYSQL* conn, std::string_view sql) {
     if (mysql_real_query(conn, sql.data(), sql.size()) != 0)
         query_failed(conn, "o servidor recusou a consulta");
-    MysqlResult res(mysql_store_result(conn));
-    if (!res) {
-        if (mysql_errno(conn) != 0) query_failed(conn, "falha ao receber o resultado");
-        throw QueryError(0, "a consulta não devolveu linhas");
-    }
-    return res;
+    return result_of(conn, mysql_store_result(conn));
 }
 
 QueryTable fetch_table(MYSQL* conn, std::string_view sql) {
@@ -135,11 +140,7 @@ CustomerRows obterDadosCliente(MYSQL* conn) {
     // instead of being stored whole by the client library first: that stored copy (about
     // as large again as the records) would have been alive next to ours at the peak. All
     // rows are still read before this returns, and nothing else happens in between.
-    MysqlResult res(mysql_use_result(conn));
-    if (!res) {
-        if (mysql_errno(conn) != 0) query_failed(conn, "falha ao receber o resultado");
-        throw QueryError(0, "a consulta não devolveu linhas");
-    }
+    MysqlResult res = result_of(conn, mysql_use_result(conn));
     std::vector<Column> cols = columns_of(res.get());
     if (cols.size() != kCampos)
         throw QueryError(0, "a consulta de clientes devolveu " + std::to_string(cols.size()) +
