@@ -6,6 +6,7 @@
 #include "app/run_config.hpp"
 #include "source/batched_rows.hpp"
 #include "source/customer_statement.hpp"
+#include "source/option_files.hpp"
 #include "source/sql_values.hpp"
 
 namespace tessim {
@@ -94,7 +95,23 @@ unsigned parse_port(std::string_view text) {
 }
 
 MysqlConnection conectar(const ConnectionSettings& settings) {
+    return conectar(
+        settings, settings.password.empty() ? password_option_files() : std::vector<std::string>{});
+}
+
+MysqlConnection conectar(const ConnectionSettings& settings,
+                         const std::vector<std::string>& option_files) {
     unsigned port = parse_port(settings.port);
+    // Only an empty argument sends us to the files: with a password on the command line not
+    // one of them is opened, exactly as before they were read at all.
+    std::string password = settings.password;
+    std::string password_origin;
+    if (password.empty()) {
+        if (auto found = password_from_option_files(option_files)) {
+            password = std::move(found->password);
+            password_origin = ", senha de " + found->file;
+        }
+    }
     MysqlConnection conn(mysql_init(nullptr));
     if (!conn) throw ConnectionError(0, "sem memória para a conexão MySQL");
     mysql_optionsv(conn.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
@@ -105,12 +122,11 @@ MysqlConnection conectar(const ConnectionSettings& settings) {
     unsigned protocol = MYSQL_PROTOCOL_TCP;
     mysql_optionsv(conn.get(), MYSQL_OPT_PROTOCOL, &protocol);
     if (!mysql_real_connect(conn.get(), settings.host.c_str(), settings.user.c_str(),
-                            settings.password.c_str(), settings.database.c_str(), port, nullptr,
-                            0)) {
-        throw ConnectionError(mysql_errno(conn.get()), "falha ao conectar ao MySQL (" +
-                                                           where(settings) + ", erro " +
-                                                           std::to_string(mysql_errno(conn.get())) +
-                                                           "): " + mysql_error(conn.get()));
+                            password.c_str(), settings.database.c_str(), port, nullptr, 0)) {
+        throw ConnectionError(mysql_errno(conn.get()),
+                              "falha ao conectar ao MySQL (" + where(settings) + password_origin +
+                                  ", erro " + std::to_string(mysql_errno(conn.get())) +
+                                  "): " + mysql_error(conn.get()));
     }
     return conn;
 }

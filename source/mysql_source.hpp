@@ -42,8 +42,14 @@ ConnectionSettings connection_settings_from_run_config();
 unsigned parse_port(std::string_view text);
 
 // Opens the connection with character set utf8mb4 and collation utf8mb4_general_ci, over
-// TCP to host:port. Throws ConnectionError with the server's error number and text.
+// TCP to host:port. An empty password is looked up in the MySQL option files
+// (source/option_files.hpp); nothing else is taken from them. Throws ConnectionError with the
+// server's error number and text (naming the file that gave the password, if one did).
 MysqlConnection conectar(const ConnectionSettings& settings);
+// The same with the option files to read for an empty password (password_option_files()
+// for the one above).
+MysqlConnection conectar(const ConnectionSettings& settings,
+                         const std::vector<std::string>& option_files);
 
 // Sends `sql` as one text-protocol statement and stores the whole result. Throws
 // QueryError when the server rejects it or the connection breaks.

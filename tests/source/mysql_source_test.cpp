@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "tests/source/option_files_dir.hpp"
 #include "tests/source/test_db.hpp"
 
 namespace tessim {
@@ -184,6 +185,66 @@ TEST(MysqlSource, RejectedStatementThrowsQueryError) {
     } catch (const QueryError& e) {
         EXPECT_EQ(e.code(), 1146u) << e.what();  // ER_NO_SUCH_TABLE
     }
+}
+
+}  // namespace
+}  // namespace tessim
+
+namespace tessim {
+namespace {
+
+// Every option but the password points somewhere else, so that a connection which took any
+// of them would fail or show it.
+std::string hostile_client_options(const std::string& password) {
+    return "[client]\nhost=10.255.255.1\nport=1\nuser=ninguem\ndatabase=nao_existe\n"
+           "protocol=socket\nsocket=/nonexistent.sock\ndefault-character-set=latin1\n"
+           "init-command=SET NAMES latin1\nssl-ca=/nonexistent.pem\nconnect-timeout=1\n"
+           "[tessim_clientes]\npassword=" +
+           password + "\n";
+}
+
+TEST(MysqlSource, EmptyPasswordTakesOnlyThePasswordFromOptionFiles) {
+    TESSIM_REQUIRE_MARIADB(server);
+    TestDatabase db(server, "cnf", {});
+    testing::OptionFilesDir dir;
+    ConnectionSettings settings = db.settings();
+    settings.password = "";
+
+    const std::string good = dir.write("good.cnf", hostile_client_options(server.password));
+    MysqlConnection conn = conectar(settings, {(dir.path() / "missing.cnf").string(), good});
+    QueryTable t = fetch_table(conn.get(),
+                               "SELECT @@collation_connection k, DATABASE() d, "
+                               "SUBSTRING_INDEX(USER(), '@', 1) u, @@port p");
+    EXPECT_EQ(col(t, 0, "k").text(), "utf8mb4_general_ci");
+    EXPECT_EQ(col(t, 0, "d").text(), settings.database);
+    EXPECT_EQ(col(t, 0, "u").text(), settings.user);
+    EXPECT_EQ(col(t, 0, "p").u.integer, static_cast<std::int64_t>(parse_port(settings.port)));
+    EXPECT_NE(mysql_get_host_info(conn.get()), std::string_view("Localhost via UNIX socket"));
+
+    // No file gives one: the empty password, as without files. A wrong one names its file.
+    const std::string none = dir.write("none.cnf", "[mysqld]\npassword=x\n");
+    const std::string wrong = dir.write("wrong.cnf", hostile_client_options("Zq9-errada-7731"));
+    for (const auto& [file, shown] :
+         {std::pair{none, "using password: NO"}, std::pair{wrong, "senha de "}}) {
+        try {
+            conectar(settings, {file});
+            ADD_FAILURE() << file << ": connected";
+        } catch (const ConnectionError& e) {
+            EXPECT_EQ(e.code(), 1045u) << e.what();
+            EXPECT_NE(std::string(e.what()).find(shown), std::string::npos) << e.what();
+            EXPECT_EQ(std::string(e.what()).find("Zq9-errada-7731"), std::string::npos);
+        }
+    }
+}
+
+TEST(MysqlSource, GivenPasswordOpensNoOptionFile) {
+    TESSIM_REQUIRE_MARIADB(server);
+    TestDatabase db(server, "cnfarg", {});
+    testing::OptionFilesDir dir;
+    // A folder where a file should be fails any reading; a wrong password beside it.
+    std::filesystem::create_directories(dir.path() / "unreadable.cnf");
+    const std::string wrong = dir.write("wrong.cnf", "[client]\npassword=errada\n");
+    EXPECT_NO_THROW(conectar(db.settings(), {(dir.path() / "unreadable.cnf").string(), wrong}));
 }
 
 }  // namespace

@@ -1,0 +1,246 @@
+#include "source/option_files.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "source/source_error.hpp"
+
+namespace tessim {
+namespace {
+
+constexpr const char* kOwnFile = "/etc/tessim-clientes/my.cnf";
+constexpr std::string_view kGroups[] = {"client", "client-server", "client-mariadb",
+                                        "tessim_clientes"};
+// Deep enough for any real layout, shallow enough to stop a file that includes itself.
+constexpr int kMaxIncludeDepth = 10;
+
+[[noreturn]] void fail(const std::string& file, const std::string& why) {
+    throw ConnectionError(0, "arquivo de opções do MySQL " + file + ": " + why);
+}
+
+bool blank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string_view trim(std::string_view text) {
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+bool starts_with_word(std::string_view line, std::string_view word, std::string_view& rest) {
+    if (line.substr(0, word.size()) != word || line.size() == word.size() ||
+        !blank(line[word.size()]))
+        return false;
+    rest = trim(line.substr(word.size()));
+    return true;
+}
+
+// The text after '=': a '#' outside quotes ends it (a backslash inside quotes keeps the next
+// quote from closing them), blanks around it go, one pair of enclosing quotes goes, then the
+// escapes are read.
+std::string option_value(std::string_view written) {
+    char quote = 0;
+    bool escaped = false;
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        const char c = written[i];
+        if ((c == '\'' || c == '"') && !escaped) {
+            if (quote == 0)
+                quote = c;
+            else if (quote == c)
+                quote = 0;
+        }
+        if (quote == 0 && c == '#') {
+            written = written.substr(0, i);
+            break;
+        }
+        escaped = quote != 0 && c == '\\' && !escaped;
+    }
+    written = trim(written);
+    if (written.size() >= 2 && (written.front() == '\'' || written.front() == '"') &&
+        written.back() == written.front())
+        written = written.substr(1, written.size() - 2);
+
+    std::string value;
+    value.reserve(written.size());
+    for (std::size_t i = 0; i < written.size(); ++i) {
+        if (written[i] != '\\' || i + 1 == written.size()) {
+            value.push_back(written[i]);
+            continue;
+        }
+        switch (const char next = written[++i]) {
+            case 'b':
+                value.push_back('\b');
+                break;
+            case 't':
+                value.push_back('\t');
+                break;
+            case 'n':
+                value.push_back('\n');
+                break;
+            case 'r':
+                value.push_back('\r');
+                break;
+            case 's':
+                value.push_back(' ');
+                break;
+            case '\\':
+            case '\'':
+            case '"':
+                value.push_back(next);
+                break;
+            default:
+                value.push_back('\\');
+                value.push_back(next);
+        }
+    }
+    return value;
+}
+
+struct ClosedOnExit {
+    int fd;
+    ~ClosedOnExit() { ::close(fd); }
+};
+
+// The whole file, or nullopt when it does not exist.
+std::optional<std::string> file_text(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        fail(path, std::string("não pôde ser aberto (") + std::strerror(errno) + ")");
+    }
+    const ClosedOnExit closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) fail(path, std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) fail(path, "é uma pasta, não um arquivo");
+    // The mysql client ignores such a file; a password that anyone could have replaced is
+    // not one to use, and silently skipping it would only leave a puzzling login failure.
+    if (info.st_mode & S_IWOTH)
+        fail(path, "qualquer usuário pode alterá-lo (modo o+w); corrija as permissões");
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            fail(path, std::string("não pôde ser lido (") + std::strerror(errno) + ")");
+        }
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    return text;
+}
+
+class Reader {
+  public:
+    std::optional<OptionFilePassword> found;
+
+    void read_file(const std::string& path, int depth) {
+        if (depth > kMaxIncludeDepth) fail(path, "inclusões aninhadas demais (inclusão circular?)");
+        const std::optional<std::string> text = file_text(path);
+        if (!text) return;
+        bool in_group = false;
+        bool in_our_group = false;
+        std::size_t line_number = 0;
+        std::string_view rest = *text;
+        while (!rest.empty()) {
+            const std::size_t end = rest.find('\n');
+            const std::string_view line = trim(rest.substr(0, end));
+            rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+            ++line_number;
+            const auto where = [&] { return "linha " + std::to_string(line_number); };
+
+            if (line.empty() || line.front() == '#' || line.front() == ';') continue;
+            if (line.front() == '!') {
+                std::string_view target;
+                if (starts_with_word(line, "!includedir", target))
+                    read_folder(std::string(target), path, depth + 1);
+                else if (starts_with_word(line, "!include", target))
+                    read_file(std::string(target), depth + 1);
+                continue;  // other directives mean nothing to the mysql client either
+            }
+            if (line.front() == '[') {
+                const std::size_t close = line.find(']');
+                if (close == std::string_view::npos)
+                    fail(path, where() + ": definição de grupo sem ']'");
+                const std::string_view group = line.substr(1, close - 1);
+                in_group = true;
+                in_our_group =
+                    std::any_of(std::begin(kGroups), std::end(kGroups),
+                                [&](std::string_view g) { return same_ignoring_case(g, group); });
+                continue;
+            }
+            if (!in_group) fail(path, where() + ": opção antes de qualquer [grupo]");
+            const std::size_t equals = line.find('=');
+            // A bare "password" asks the mysql client to prompt; there is no one to ask here.
+            if (!in_our_group || equals == std::string_view::npos ||
+                !same_ignoring_case(trim(line.substr(0, equals)), "password"))
+                continue;
+            found = OptionFilePassword{option_value(line.substr(equals + 1)), path};
+        }
+    }
+
+  private:
+    void read_folder(const std::string& folder, const std::string& from, int depth) {
+        std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+        if (!dir)
+            fail(from, "a pasta incluída " + folder + " não pôde ser lida (" +
+                           std::strerror(errno) + ")");
+        std::vector<std::string> names;
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const std::string_view name = entry->d_name;
+            if (name.size() > 4 && name.substr(name.size() - 4) == ".cnf") names.emplace_back(name);
+        }
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) read_file(folder + "/" + name, depth);
+    }
+};
+
+// The home folder of the user this process runs as, from the user database.
+std::optional<std::string> home_folder() {
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
+    passwd entry{};
+    passwd* result = nullptr;
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &result) != 0 ||
+        result == nullptr || entry.pw_dir == nullptr || entry.pw_dir[0] == '\0')
+        return std::nullopt;
+    return std::string(entry.pw_dir);
+}
+
+}  // namespace
+
+std::vector<std::string> password_option_files() {
+    std::vector<std::string> files = {"/etc/my.cnf", "/etc/mysql/my.cnf", kOwnFile};
+    if (const auto home = home_folder()) {
+        struct stat info {};
+        if (::stat(home->c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            files.push_back(*home + (home->back() == '/' ? "" : "/") + ".my.cnf");
+    }
+    return files;
+}
+
+std::optional<OptionFilePassword> password_from_option_files(
+    const std::vector<std::string>& files) {
+    Reader reader;
+    for (const std::string& file : files) reader.read_file(file, 0);
+    return std::move(reader.found);
+}
+
+}  // namespace tessim
