@@ -307,6 +307,11 @@ $IMAGE_FORMAT_DEFAULT = IMAGE_FORMAT_PNG;
                     say(f"{name} ignored TERM, killing")
                     os.killpg(process.pid, signal.SIGKILL)
                     process.wait()
+        # Detached launch_ runs outlive the server that started them: let them finish, so
+        # that nothing of this test still writes to QuestDB when the next tests begin.
+        wait_for("the zabbix user's last processes to end", lambda: not any(
+            p.isdigit() and os.stat(f"/proc/{p}").st_uid == self.zabbix_uid
+            for p in os.listdir("/proc") if os.path.exists(f"/proc/{p}")), seconds=60, every=0.5)
         for path, previous in reversed(self.restore):
             if previous is None:
                 os.remove(path)
