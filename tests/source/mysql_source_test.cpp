@@ -218,7 +218,7 @@ TEST(MysqlSource, EmptyPasswordTakesOnlyThePasswordFromOptionFiles) {
     EXPECT_EQ(col(t, 0, "k").text(), "utf8mb4_general_ci");
     EXPECT_EQ(col(t, 0, "d").text(), settings.database);
     EXPECT_EQ(col(t, 0, "u").text(), settings.user);
-    EXPECT_EQ(col(t, 0, "p").u.integer, static_cast<std::int64_t>(parse_port(settings.port)));
+    EXPECT_EQ(col(t, 0, "p"), Value::of_integer(parse_port(settings.port)));
     EXPECT_NE(mysql_get_host_info(conn.get()), std::string_view("Localhost via UNIX socket"));
 
     // No file gives one: the empty password, as without files. A wrong one names its file.

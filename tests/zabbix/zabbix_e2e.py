@@ -147,10 +147,8 @@ class CmdlineSampler(threading.Thread):
 
     def __init__(self, uid, secret):
         super().__init__(daemon=True)
-        self.uid, self.secret = uid, secret.encode()
-        self.samples = self.tool_seen = self.leaks = 0
-        self.tool_exes, self.leaked_by = set(), set()
-        self.running = True
+        self.uid, self.secret, self.running = uid, secret.encode(), True
+        self.reset()
 
     def run(self):
         while self.running:
@@ -254,15 +252,9 @@ Timeout=30
 CacheUpdateFrequency=2
 HousekeepingFrequency=0
 StartPollers=2
-StartPingers=0
-StartDiscoverers=0
-StartHTTPPollers=0
 StartTrappers=1
 StartDBSyncers=1
 StartHistoryPollers=1
-StartPreprocessors=2
-StartODBCPollers=0
-StartReportWriters=0
 """)
         os.chmod(conf, 0o600)
         self.start("zabbix_server", ["zabbix_server", "-f", "-c", conf],
@@ -275,21 +267,9 @@ $DB['PORT'] = '{MYSQL['port']}';
 $DB['DATABASE'] = '{ZABBIX_DB}';
 $DB['USER'] = '{MYSQL['user']}';
 $DB['PASSWORD'] = '{MYSQL['password']}';
-$DB['SCHEMA'] = '';
-$DB['ENCRYPTION'] = false;
-$DB['KEY_FILE'] = '';
-$DB['CERT_FILE'] = '';
-$DB['CA_FILE'] = '';
-$DB['VERIFY_HOST'] = false;
-$DB['CIPHER_LIST'] = '';
-$DB['VAULT_URL'] = '';
-$DB['VAULT_DB_PATH'] = '';
-$DB['VAULT_TOKEN'] = '';
 $DB['DOUBLE_IEEE754'] = true;
 $ZBX_SERVER = '{ADDRESS}';
 $ZBX_SERVER_PORT = '{SERVER_PORT}';
-$ZBX_SERVER_NAME = 'tessim e2e';
-$IMAGE_FORMAT_DEFAULT = IMAGE_FORMAT_PNG;
 """, 0o640, "www-data")
         self.start("php -S", ["php", "-d", "date.timezone=UTC", "-S",
                               f"{ADDRESS}:{FRONTEND_PORT}", "-t", "/usr/share/zabbix"],
