@@ -334,23 +334,24 @@ char* put_decimal(char* p, std::string_view d, std::string_view table, std::stri
     return put_double(p, v, table, column);
 }
 
-char* put_local(char* p, LocalTimeConverter& local_time, const LocalDateTime& t,
-                std::string_view table, std::string_view column) {
-    std::int64_t us;
+std::int64_t local_micros(LocalTimeConverter& local_time, const LocalDateTime& t,
+                          std::string_view table, std::string_view column) {
     try {
-        us = local_time.to_micros(t);
+        return local_time.to_micros(t);
     } catch (const IngressError& e) {
         refuse(e.code(), table, column, e.what());
     }
-    p = put_int(p, us);
-    *p++ = 't';
-    return p;
 }
 
 char* put_micros(char* p, TimestampMicros t) {
     p = put_int(p, t.as_i64());
     *p++ = 't';
     return p;
+}
+
+char* put_local(char* p, LocalTimeConverter& local_time, const LocalDateTime& t,
+                std::string_view table, std::string_view column) {
+    return put_micros(p, TimestampMicros(local_micros(local_time, t, table, column)));
 }
 
 }  // namespace
@@ -540,11 +541,22 @@ void RowWriter::column(std::size_t i, Decimal v) {
 
 void RowWriter::column(std::size_t i, const LocalDateTime& v) {
     char* p = open(i, number_room);
-    commit(put_local(p, encoder_->local_time_, v, shape_->table(), shape_->column(i)));
+    const std::int64_t us =
+        local_micros(encoder_->local_time_, v, shape_->table(), shape_->column(i));
+    check_time(i, us);
+    commit(put_micros(p, TimestampMicros(us)));
 }
 
 void RowWriter::column(std::size_t i, TimestampMicros v) {
-    commit(put_micros(open(i, number_room), v));
+    char* p = open(i, number_room);
+    check_time(i, v.as_i64());
+    commit(put_micros(p, v));
+}
+
+void RowWriter::check_time(std::size_t i, std::int64_t micros) const {
+    if (micros < 0 && i == shape_->designated()) [[unlikely]]
+        refuse(i, ErrorCode::invalid_value,
+               "a designated timestamp before 1970-01-01 cannot be stored");
 }
 
 void RowWriter::column(std::size_t i, TimestampNanos v) {
@@ -556,9 +568,7 @@ void RowWriter::column(std::size_t i, Null) {
 }
 
 void RowWriter::column(std::size_t i, const ColumnValue& v) {
-    if (v.is_null()) return column(i, Null{});
-    char* p = open(i, value_room(v));
-    commit(encoder_->put_value(p, shape_->table(), shape_->column(i), v));
+    std::visit([&](const auto& value) { column(i, value); }, v.get());
 }
 
 }  // namespace ingress

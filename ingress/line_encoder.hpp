@@ -46,8 +46,11 @@ class LineEncoder;
 // One row being written into a LineEncoder; see LineEncoder::begin_row. Each column of the
 // shape is written at most once, in any order (the wire keeps the order of the calls);
 // columns not written are left out, so QuestDB stores null for them. A value the encoder
-// refuses throws IngressError naming the table and column, as add_row does; the row is then
-// spoilt and is never completed, but the rows before it are untouched.
+// refuses throws IngressError naming the table and column, as add_row does (and so does a
+// time before the epoch in the shape's designated timestamp column); the row is then spoilt
+// and is never completed, but the rows before it are untouched. A row that is dropped
+// instead of ended leaves nothing in the buffer, so writing rows only to drop them checks
+// them without keeping their bytes.
 class RowWriter {
   public:
     RowWriter(const RowWriter&) = delete;
@@ -90,6 +93,8 @@ class RowWriter {
     // the value goes.
     char* open(std::size_t i, std::size_t room);
     void commit(char* end);
+    // Refuses a time before the epoch in the shape's designated timestamp column.
+    void check_time(std::size_t i, std::int64_t micros) const;
     // This writer's row is the encoder's open row.
     bool live() const noexcept;
     [[noreturn]] void refuse(std::size_t i, ErrorCode code, const std::string& why) const;

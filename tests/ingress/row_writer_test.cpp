@@ -161,6 +161,7 @@ TEST(RowShape, NamesAreCheckedOnceAndKept) {
     EXPECT_EQ(code_of([] { RowShape("t", {"a", "b", "a"}); }), ErrorCode::invalid_name);
     EXPECT_EQ(code_of([] { RowShape("t", std::vector<ColumnName>{}); }), ErrorCode::invalid_name);
     EXPECT_EQ(code_of([] { RowShape("t", {"a", "b-c"}); }), ErrorCode::invalid_name);
+    EXPECT_EQ(code_of([] { RowShape("t", {"a", "b"}, "c"); }), ErrorCode::invalid_name);
     // The shape keeps copies: the names may come from storage that is reused afterwards.
     std::string name = "first";
     const RowShape shape("t", {ColumnName(name)});
@@ -170,6 +171,22 @@ TEST(RowShape, NamesAreCheckedOnceAndKept) {
     w.column(0, 1);
     enc.end_row(w, TimestampNanos(1));
     EXPECT_EQ(enc.data(), "t first=1i 1\n");
+}
+
+// QuestDB refuses a designated timestamp before the epoch for the whole request.
+TEST(RowShape, DesignatedTimestampBeforeTheEpochIsRefused) {
+    const RowShape shape("t", {"a", "ts"}, "ts");
+    LineEncoder enc;
+    for (const ColumnValue& before :
+         {ColumnValue(TimestampMicros(-1)), ColumnValue(LocalDateTime{1960})}) {
+        RowWriter w = enc.begin_row(shape);
+        w.column(0, TimestampMicros(-1));  // any other column may hold it
+        EXPECT_EQ(code_of([&] { w.column(1, before); }), ErrorCode::invalid_value);
+    }
+    RowWriter again = enc.begin_row(shape);
+    again.column(1, TimestampMicros(0));
+    enc.end_row(again, TimestampNanos(1));
+    EXPECT_EQ(enc.data(), "t ts=0t 1\n");
 }
 
 }  // namespace
