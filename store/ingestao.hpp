@@ -67,15 +67,24 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
 void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato,
                    ingress::RowWriter& linha);
 
+// Every entry written as a row of the columns `declaradas` (SHOW COLUMNS pairs, as for
+// prepara_linhas) and dropped: the same conversions and the same refusals as the rows that
+// are sent, with nothing kept and nothing sent. The first value that cannot be stored gets
+// its "Erro: " line on standard error (naming the contract and the column) and the answer
+// false. Rows are written this way before the table is touched, so that one bad value does
+// not leave it emptied.
+bool confereValores(const DescobertaClientesDB& lista,
+                    const std::vector<std::pair<std::string, std::string>>& declaradas);
+
 enum class Ingestao {
     entregue,  // every row accepted (or nothing to write)
     falhou,    // the ingestion client failed; its "Erro: " line is on standard error
 };
 
 // The ingestion phase: takes the run timestamp, re-checks the columns through `consulta`,
-// and writes every entry with one sender made from `conf_sender`. An ingestion failure is
-// reported on standard error and returned; every other failure (no "dataset" in the
-// re-check, a value that does not fit its column) throws.
+// and writes every entry with one sender made from `conf_sender`. An ingestion failure or a
+// value that does not fit its column is reported on standard error and returned; every
+// other failure (no "dataset" in the re-check) throws.
 Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
                       const std::string& conf_sender);
 

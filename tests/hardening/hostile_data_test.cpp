@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <string>
@@ -213,36 +215,54 @@ TEST_F(HostileData, NumbersAndDatesAtTheirLimits) {
     EXPECT_EQ(row[10], "2020-01-01T00:00:00.000000Z");
 }
 
-// Each case is a database of its own with one contract; the run must fail with status 1,
-// say why on standard error, not answer "OK" and leave the (emptied) table without rows.
+// The table's rows and its run timestamps, to compare before and after a failed run. A load
+// of 100,000 rows spread over many weekly partitions takes a while to apply.
+nlohmann::json snapshot(const QuestDbAddress& at) {
+    wait_until_applied(at, std::chrono::seconds(120));
+    return dataset(at, "select count(), min(timestamp), max(timestamp) from tessimClientes");
+}
+
+// A run refused before it touched the table: status 1, nothing on standard output (no "OK"),
+// one "Erro: " line naming the contract and then `names`, and the rows of the good run
+// before it all still there.
+void expect_refused_and_kept(const ProgramRun& run, const std::string& id,
+                             const std::vector<std::string>& names, const nlohmann::json& before,
+                             const QuestDbAddress& at) {
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err.rfind("Erro: contrato idServico=" + id, 0), 0u) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    for (const std::string& name : names)
+        EXPECT_NE(run.err.find(name), std::string::npos) << "stderr lacks '" << name << "'";
+    EXPECT_EQ(snapshot(at), before) << "the table lost the good run's rows";
+}
+
+// Each case spoils one contract of a database whose good run has just loaded the table.
 struct FailingCase {
     std::string name;
-    std::string setup;                    // after the fixture schema
-    std::vector<std::string> stderr_has;  // what the message must name
+    std::string spoil;                    // run on the good database
+    std::vector<std::string> stderr_has;  // the column, and why
 };
 
 class FailingData : public ::testing::TestWithParam<FailingCase> {};
 
-TEST_P(FailingData, RunFailsClearlyAndWritesNothing) {
+TEST_P(FailingData, RunFailsBeforeTheTableIsTouched) {
     TESSIM_REQUIRE_SERVERS(servers);
     const FailingCase& c = GetParam();
     TestDatabase db(servers.mysql, "hardening_" + c.name);
-    db.exec(c.setup);
-    const ProgramRun run =
-        run_tool(TESSIM_CLIENTES_PATH, {db.settings(), servers.questdb.host, servers.questdb.port},
-                 {{"TZ", "UTC"}});
+    db.exec(
+        "INSERT INTO clientes (id, nome) VALUES (6, 'boa'), (7, 'x');"
+        "INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) VALUES "
+        "(76, 6, '2024-03-01 10:00:00'), (77, 7, '2024-03-01 10:00:00')");
+    const ToolArgs args{db.settings(), servers.questdb.host, servers.questdb.port};
+    ASSERT_EQ(run_tool(TESSIM_CLIENTES_PATH, args, {{"TZ", "UTC"}}).status, 0);
+    const nlohmann::json before = snapshot(servers.questdb);
+    ASSERT_EQ(before[0][0], 2);
+    db.exec(c.spoil);
+    const ProgramRun run = run_tool(TESSIM_CLIENTES_PATH, args, {{"TZ", "UTC"}});
     std::cout << "[ outcome  ] " << c.name << ": status " << run.status << ", " << run.err;
-    EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_EQ(run.out.find("OK\n"), std::string::npos) << run.out;
-    for (const std::string& part : c.stderr_has)
-        EXPECT_NE(run.err.find(part), std::string::npos) << "stderr lacks '" << part << "':\n"
-                                                         << run.err;
-    EXPECT_EQ(row_count(servers.questdb), 0);
+    expect_refused_and_kept(run, "77", c.stderr_has, before, servers.questdb);
 }
-
-const std::string one_contract =
-    ";INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) VALUES (77, 7, "
-    "'2024-03-01 10:00:00')";
 
 INSTANTIATE_TEST_SUITE_P(
     Hardening, FailingData,
@@ -251,22 +271,64 @@ INSTANTIATE_TEST_SUITE_P(
         FailingCase{"int_overflow",
                     "ALTER TABLE clientes MODIFY id BIGINT UNSIGNED NOT NULL;"
                     "ALTER TABLE clientes_has_internetplanos MODIFY clientes_id BIGINT UNSIGNED;"
-                    "INSERT INTO clientes (id, nome) VALUES (2147483648, 'grande');"
-                    "INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) "
-                    "VALUES (77, 2147483648, '2024-03-01 10:00:00')",
-                    {"idServico=77", "idCliente", "2147483648"}},
+                    "UPDATE clientes SET id = 2147483648 WHERE id = 7;"
+                    "UPDATE clientes_has_internetplanos SET clientes_id = 2147483648 WHERE id = 77",
+                    {"idCliente", "2147483648"}},
         // A NUL cannot travel in the line protocol; cutting the name there would change it.
         FailingCase{"nul_byte",
-                    "INSERT INTO clientes (id, nome) VALUES (7, _utf8mb4 X'41004200');" +
-                        one_contract.substr(1),
-                    {"Erro: ", "idServico=", "nomeCliente", "NUL"}},
+                    "UPDATE clientes SET nome = _utf8mb4 X'41004200' WHERE id = 7",
+                    {"nomeCliente", "NUL"}},
         // ruc is not repaired, so ill-formed bytes would reach QuestDB as they are.
         FailingCase{"raw_bytes_unrepaired_column",
                     "ALTER TABLE clientes MODIFY ruc VARBINARY(40);"
-                    "INSERT INTO clientes (id, nome, ruc) VALUES (7, 'x', X'41EDA080');" +
-                        one_contract.substr(1),
-                    {"Erro: ", "idServico=", "ruc", "UTF-8"}}),
+                    "UPDATE clientes SET ruc = X'41EDA080' WHERE id = 7",
+                    {"ruc", "UTF-8"}},
+        FailingCase{"text_for_an_int_column",
+                    "ALTER TABLE clientes_has_internetplanos MODIFY status VARCHAR(5) NOT NULL;"
+                    "UPDATE clientes_has_internetplanos SET status = '1x' WHERE id = 77",
+                    {"statusCliente", "'1x'"}},
+        FailingCase{"fraction_for_an_int_column",
+                    "ALTER TABLE clientes_has_internetplanos MODIFY status DOUBLE NOT NULL;"
+                    "UPDATE clientes_has_internetplanos SET status = 1.5 WHERE id = 77",
+                    {"statusCliente", "1.5"}},
+        // QuestDB refuses a designated timestamp before the epoch, for the whole request.
+        FailingCase{"registration_before_1970",
+                    "UPDATE clientes_has_internetplanos SET data_cadastro = '1969-12-31 "
+                    "23:59:59' WHERE id = 77",
+                    {"dataCadastro", "1970"}}),
     [](const auto& info) { return info.param.name; });
+
+// One bad value in the last contract the statement returns, after 100,000 good ones: the
+// check reaches it before anything is sent, so the previous run's rows all stay.
+TEST(KeptSnapshot, BadValueInTheLastOf100000Contracts) {
+    TESSIM_REQUIRE_SERVERS(servers);
+    TestDatabase db(servers.mysql, "hardening_last");
+    const ConnectionSettings& s = db.settings();
+    const std::string gen = std::string(TESSIM_ROOT) + "/scripts/gen-contracts 100000 --database " +
+                            s.database + " --host " + s.host + " --port " + s.port + " --user " +
+                            s.user + " --password " + s.password + " >/dev/null";
+    ASSERT_EQ(std::system(gen.c_str()), 0);
+    const ToolArgs args{s, servers.questdb.host, servers.questdb.port};
+    ASSERT_EQ(run_tool(TESSIM_CLIENTES_PATH, args, {}, std::chrono::seconds(120)).status, 0);
+    const nlohmann::json before = snapshot(servers.questdb);
+    ASSERT_EQ(before[0][0], 100000);
+    // The statement has no ORDER BY: the last contract is whichever the server sends last.
+    const auto last = [&s] {
+        MysqlConnection conn = conectar(s);
+        const CustomerRows rows = obterDadosCliente(conn.get());
+        return std::to_string(rows.records[rows.records.size() - 1][idServico].u.integer);
+    };
+    const std::string id = last();
+    db.exec("UPDATE clientes_has_internetplanos SET suspensao_motivo = X'41004200' WHERE id = " +
+            id);
+    ASSERT_EQ(last(), id) << "the update moved the contract";
+    const ProgramRun run = run_tool(TESSIM_CLIENTES_PATH, args, {}, std::chrono::seconds(120));
+    expect_refused_and_kept(run, id + ":", {"motivoSuspensao", "NUL"}, before, servers.questdb);
+}
+
+const std::string one_contract =
+    ";INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) VALUES (77, 7, "
+    "'2024-03-01 10:00:00')";
 
 // nomeCliente is a SYMBOL column: a name of 1 MiB either arrives whole or fails the run.
 TEST(HostileNames, OneMebibyteNameArrivesWholeOrFailsClearly) {
