@@ -78,7 +78,7 @@ bool confereValores(const DescobertaClientesDB& lista,
 
 enum class Ingestao {
     entregue,  // every row accepted (or nothing to write)
-    falhou,    // the ingestion client failed; its "Erro: " line is on standard error
+    falhou,    // the rows did not all arrive; the "Erro: " line is on standard error
 };
 
 // The ingestion phase: takes the run timestamp, re-checks the columns through `consulta`,
