@@ -367,8 +367,8 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
     return m;
 }
 
-void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato,
-                   ingress::RowWriter& linha) {
+template <class Linha>
+void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha& linha) {
     for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
         const Value& valor = contrato.values[m.indices[i]];
         if (valor.is_null()) continue;
@@ -396,6 +396,9 @@ void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato,
     linha.column(kColunasLinha.size(), ingress::TimestampNanos(m.timestamp));
 }
 
+template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&, ingress::RowWriter&);
+template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&, ingress::RowChecker&);
+
 namespace {
 
 // The failure on one line of standard error: the server's reason can span several lines,
@@ -415,12 +418,9 @@ bool confereValores(const DescobertaClientesDB& lista,
                     const std::vector<std::pair<std::string, std::string>>& declaradas) {
     try {
         const MontagemLinha montagem = prepara_linhas(declaradas, 0);
-        ingress::LineEncoder rascunho;
-        for (const DiscoveryEntry& contrato : lista.entries) {
-            // Dropped, not ended: the encoder keeps none of its bytes.
-            ingress::RowWriter linha = rascunho.begin_row(montagem.forma);
+        ingress::RowChecker linha(montagem.forma);
+        for (const DiscoveryEntry& contrato : lista.entries)
             escreve_linha(montagem, contrato, linha);
-        }
     } catch (const ConversaoError& e) {
         relata_falha(e);
         return false;

@@ -64,15 +64,21 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
 // they are handed over, each in the form its column accepts (valor_para_coluna); null values
 // are left out. Throws ConversaoError naming the contract and the column; a value the client
 // refuses (ill-formed UTF-8, a NUL byte) throws its IngressError, naming the contract too.
-void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato,
-                   ingress::RowWriter& linha);
+// `linha` is an ingress::RowWriter, which writes the row, or an ingress::RowChecker, which
+// only judges it: both passes go through these same conversions.
+template <class Linha>
+void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha& linha);
+extern template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&,
+                                   ingress::RowWriter&);
+extern template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&,
+                                   ingress::RowChecker&);
 
-// Every entry written as a row of the columns `declaradas` (SHOW COLUMNS pairs, as for
-// prepara_linhas) and dropped: the same conversions and the same refusals as the rows that
-// are sent, with nothing kept and nothing sent. The first value that cannot be stored gets
-// its "Erro: " line on standard error (naming the contract and the column) and the answer
-// false. Rows are written this way before the table is touched, so that one bad value does
-// not leave it emptied.
+// Every entry judged as a row of the columns `declaradas` (SHOW COLUMNS pairs, as for
+// prepara_linhas) would be written: the same conversions and the same refusals as the rows
+// that are sent, with nothing written and nothing sent. The first value that cannot be
+// stored gets its "Erro: " line on standard error (naming the contract and the column) and
+// the answer false. This runs before the table is touched, so that one bad value does not
+// leave it emptied.
 bool confereValores(const DescobertaClientesDB& lista,
                     const std::vector<std::pair<std::string, std::string>>& declaradas);
 
