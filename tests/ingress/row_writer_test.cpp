@@ -173,20 +173,4 @@ TEST(RowShape, NamesAreCheckedOnceAndKept) {
     EXPECT_EQ(enc.data(), "t first=1i 1\n");
 }
 
-// QuestDB refuses a designated timestamp before the epoch for the whole request.
-TEST(RowShape, DesignatedTimestampBeforeTheEpochIsRefused) {
-    const RowShape shape("t", {"a", "ts"}, "ts");
-    LineEncoder enc;
-    for (const ColumnValue& before :
-         {ColumnValue(TimestampMicros(-1)), ColumnValue(LocalDateTime{1960})}) {
-        RowWriter w = enc.begin_row(shape);
-        w.column(0, TimestampMicros(-1));  // any other column may hold it
-        EXPECT_EQ(code_of([&] { w.column(1, before); }), ErrorCode::invalid_value);
-    }
-    RowWriter again = enc.begin_row(shape);
-    again.column(1, TimestampMicros(0));
-    enc.end_row(again, TimestampNanos(1));
-    EXPECT_EQ(enc.data(), "t ts=0t 1\n");
-}
-
 }  // namespace
