@@ -79,11 +79,13 @@ std::size_t utf8_sequence(const unsigned char* s, std::size_t avail) {
 
 // A quoted text with  " \ LF CR  behind a backslash; refuses ill-formed UTF-8 and NUL.
 // Needs room for 2 * size + 2 bytes (plus the 8 bytes of slack every row is given, since
-// runs of plain bytes are copied a whole word at a time).
+// runs of plain bytes are copied a whole word at a time). Without Write it only refuses what
+// it would refuse, and writes nothing (p may be null).
+template <bool Write>
 char* put_text(char* p, std::string_view text, std::string_view table, std::string_view column) {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
-    *p++ = '"';
+    if constexpr (Write) *p++ = '"';
     std::size_t i = 0;
     while (i < n) {
         // Eight bytes at a time; the last few are padded with a plain byte so that short
@@ -97,46 +99,51 @@ char* put_text(char* p, std::string_view text, std::string_view table, std::stri
         } else {
             w = tail_word(s, i, n);
         }
-        const std::uint64_t special = has_special(w);
+        // Quotes, backslashes and line ends only matter to the writing.
+        const std::uint64_t special = Write ? has_special(w) : (w & highs) | has_zero(w);
         if (special == 0) {
-            std::memcpy(p, &w, 8);
-            p += take;
+            if constexpr (Write) {
+                std::memcpy(p, &w, 8);
+                p += take;
+            }
             i += take;
             continue;
         }
         const auto plain = static_cast<std::size_t>(std::countr_zero(special)) / 8;
-        std::memcpy(p, &w, 8);
-        p += plain;
+        if constexpr (Write) {
+            std::memcpy(p, &w, 8);
+            p += plain;
+        }
         i += plain;
         const unsigned char c = s[i];
         if (c < 0x80) {
-            if (c == '"' || c == '\\' || c == '\n' || c == '\r') {
-                *p++ = '\\';
-            } else if (c == 0) {
+            if (c == 0) {
                 refuse(ErrorCode::invalid_value, table, column,
                        "text holds a NUL byte at offset " + std::to_string(i));
             }
-            *p++ = static_cast<char>(c);
+            if constexpr (Write) {
+                if (c == '"' || c == '\\' || c == '\n' || c == '\r') *p++ = '\\';
+                *p++ = static_cast<char>(c);
+            }
             ++i;
             continue;
         }
         // Accented Latin letters, most of what is not ASCII in these texts, are two bytes.
-        if (c >= 0xC2 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
-            std::memcpy(p, s + i, 2);
-            p += 2;
-            i += 2;
-            continue;
+        std::size_t len = 2;
+        if (!(c >= 0xC2 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80)) {
+            len = utf8_sequence(s + i, n - i);
+            if (len == 0) {
+                refuse(ErrorCode::invalid_utf8, table, column,
+                       "text is not valid UTF-8 (bad byte at offset " + std::to_string(i) + ")");
+            }
         }
-        const std::size_t len = utf8_sequence(s + i, n - i);
-        if (len == 0) {
-            refuse(ErrorCode::invalid_utf8, table, column,
-                   "text is not valid UTF-8 (bad byte at offset " + std::to_string(i) + ")");
+        if constexpr (Write) {
+            std::memcpy(p, s + i, len);
+            p += len;
         }
-        std::memcpy(p, s + i, len);
-        p += len;
         i += len;
     }
-    *p++ = '"';
+    if constexpr (Write) *p++ = '"';
     return p;
 }
 
@@ -239,12 +246,16 @@ char* put_cents(char* p, double v) {
     return put_plain_decimal(p, std::string_view(digits, static_cast<std::size_t>(q - digits)));
 }
 
-// Needs room for 26 bytes ("-2.2250738585072014e-308" is 24).
-char* put_double(char* p, double v, std::string_view table, std::string_view column) {
+void check_double(double v, std::string_view table, std::string_view column) {
     if (!std::isfinite(v)) {
         refuse(ErrorCode::invalid_value, table, column,
                std::isnan(v) ? "NaN cannot be sent" : "infinity cannot be sent");
     }
+}
+
+// Needs room for 26 bytes ("-2.2250738585072014e-308" is 24).
+char* put_double(char* p, double v, std::string_view table, std::string_view column) {
+    check_double(v, table, column);
     if (char* q = put_cents(p, v)) return q;
     char* start = p;
     p = std::to_chars(p, p + 32, v).ptr;
@@ -334,23 +345,31 @@ char* put_decimal(char* p, std::string_view d, std::string_view table, std::stri
     return put_double(p, v, table, column);
 }
 
-char* put_local(char* p, LocalTimeConverter& local_time, const LocalDateTime& t,
-                std::string_view table, std::string_view column) {
-    std::int64_t us;
+std::int64_t local_micros(LocalTimeConverter& local_time, const LocalDateTime& t,
+                          std::string_view table, std::string_view column) {
     try {
-        us = local_time.to_micros(t);
+        return local_time.to_micros(t);
     } catch (const IngressError& e) {
         refuse(e.code(), table, column, e.what());
     }
-    p = put_int(p, us);
-    *p++ = 't';
-    return p;
 }
 
 char* put_micros(char* p, TimestampMicros t) {
     p = put_int(p, t.as_i64());
     *p++ = 't';
     return p;
+}
+
+char* put_local(char* p, LocalTimeConverter& local_time, const LocalDateTime& t,
+                std::string_view table, std::string_view column) {
+    return put_micros(p, TimestampMicros(local_micros(local_time, t, table, column)));
+}
+
+// QuestDB refuses a time before the epoch in the designated timestamp column.
+void check_time(const RowShape& shape, std::size_t i, std::int64_t micros) {
+    if (micros < 0 && i == shape.designated()) [[unlikely]]
+        refuse(ErrorCode::invalid_value, shape.table(), shape.column(i),
+               "a designated timestamp before 1970-01-01 cannot be stored");
 }
 
 }  // namespace
@@ -368,7 +387,7 @@ char* LineEncoder::put_value(char* p, std::string_view table, std::string_view c
         case 3:  // Decimal
             return put_decimal(p, std::get<Decimal>(v).digits, table, column);
         case 4:  // Text
-            return put_text(p, std::get<Text>(v).bytes, table, column);
+            return put_text<true>(p, std::get<Text>(v).bytes, table, column);
         case 5:  // LocalDateTime
             return put_local(p, local_time_, std::get<LocalDateTime>(v), table, column);
         case 6:  // TimestampMicros
@@ -530,7 +549,7 @@ void RowWriter::column(std::size_t i, double v) {
 
 void RowWriter::column(std::size_t i, Text v) {
     char* p = open(i, 2 * v.bytes.size() + 2);
-    commit(put_text(p, v.bytes, shape_->table(), shape_->column(i)));
+    commit(put_text<true>(p, v.bytes, shape_->table(), shape_->column(i)));
 }
 
 void RowWriter::column(std::size_t i, Decimal v) {
@@ -540,11 +559,16 @@ void RowWriter::column(std::size_t i, Decimal v) {
 
 void RowWriter::column(std::size_t i, const LocalDateTime& v) {
     char* p = open(i, number_room);
-    commit(put_local(p, encoder_->local_time_, v, shape_->table(), shape_->column(i)));
+    const std::int64_t us =
+        local_micros(encoder_->local_time_, v, shape_->table(), shape_->column(i));
+    check_time(*shape_, i, us);
+    commit(put_micros(p, TimestampMicros(us)));
 }
 
 void RowWriter::column(std::size_t i, TimestampMicros v) {
-    commit(put_micros(open(i, number_room), v));
+    char* p = open(i, number_room);
+    check_time(*shape_, i, v.as_i64());
+    commit(put_micros(p, v));
 }
 
 void RowWriter::column(std::size_t i, TimestampNanos v) {
@@ -556,9 +580,39 @@ void RowWriter::column(std::size_t i, Null) {
 }
 
 void RowWriter::column(std::size_t i, const ColumnValue& v) {
-    if (v.is_null()) return column(i, Null{});
-    char* p = open(i, value_room(v));
-    commit(encoder_->put_value(p, shape_->table(), shape_->column(i), v));
+    std::visit([&](const auto& value) { column(i, value); }, v.get());
+}
+
+// The checker runs the refusals of RowWriter's column calls above and skips their writing.
+
+void RowChecker::column(std::size_t i, double v) {
+    check_double(v, shape_->table(), shape_->column(i));
+}
+
+void RowChecker::column(std::size_t i, Text v) {
+    put_text<false>(nullptr, v.bytes, shape_->table(), shape_->column(i));
+}
+
+// Decimals are refused in the course of writing them, so they are written to a scratch.
+void RowChecker::column(std::size_t i, Decimal v) {
+    char scratch[number_room];
+    put_decimal(scratch, v.digits, shape_->table(), shape_->column(i));
+}
+
+void RowChecker::column(std::size_t i, const LocalDateTime& v) {
+    check_time(*shape_, i, local_micros(local_time_, v, shape_->table(), shape_->column(i)));
+}
+
+void RowChecker::column(std::size_t i, TimestampMicros v) {
+    check_time(*shape_, i, v.as_i64());
+}
+
+void RowChecker::column(std::size_t i, TimestampNanos v) {
+    column(i, TimestampMicros::from_nanos(v));
+}
+
+void RowChecker::column(std::size_t i, const ColumnValue& v) {
+    std::visit([&](const auto& value) { column(i, value); }, v.get());
 }
 
 }  // namespace ingress

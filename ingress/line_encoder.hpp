@@ -46,8 +46,9 @@ class LineEncoder;
 // One row being written into a LineEncoder; see LineEncoder::begin_row. Each column of the
 // shape is written at most once, in any order (the wire keeps the order of the calls);
 // columns not written are left out, so QuestDB stores null for them. A value the encoder
-// refuses throws IngressError naming the table and column, as add_row does; the row is then
-// spoilt and is never completed, but the rows before it are untouched.
+// refuses throws IngressError naming the table and column, as add_row does (and so does a
+// time before the epoch in the shape's designated timestamp column); the row is then spoilt
+// and is never completed, but the rows before it are untouched.
 class RowWriter {
   public:
     RowWriter(const RowWriter&) = delete;
@@ -102,6 +103,37 @@ class RowWriter {
     std::size_t pos_;  // end of the row's bytes so far
     bool any_ = false;
     bool spoilt_ = false;
+};
+
+// Judges the values of rows of one shape as RowWriter::column would write them, with the
+// same refusals and messages (the same code refuses them), but writes nothing: for checking
+// every row before any is sent. Integers and nulls are never refused. One checker serves any
+// number of rows; it keeps its own local-time converter.
+class RowChecker {
+  public:
+    explicit RowChecker(const RowShape& shape) : shape_(&shape) {}
+
+    template <std::signed_integral T>
+    void column(std::size_t, T) {}
+    template <std::unsigned_integral T>
+    requires(!std::same_as<T, bool> && sizeof(T) < sizeof(std::int64_t)) void column(std::size_t,
+                                                                                     T) {}
+    void column(std::size_t i, double v);
+    void column(std::size_t i, Text v);
+    void column(std::size_t i, Decimal v);
+    void column(std::size_t i, const LocalDateTime& v);
+    void column(std::size_t i, TimestampMicros v);
+    void column(std::size_t i, TimestampNanos v);
+    void column(std::size_t, Null) {}
+    void column(std::size_t i, const ColumnValue& v);
+    void column(std::size_t, bool) = delete;
+    template <std::unsigned_integral T>
+    requires(sizeof(T) >= sizeof(std::int64_t)) void column(std::size_t, T) = delete;
+    void column(std::size_t, long double) = delete;
+
+  private:
+    const RowShape* shape_;
+    LocalTimeConverter local_time_;
 };
 
 class LineEncoder {

@@ -18,7 +18,8 @@ std::string spelled(std::string_view name) {
 
 }  // namespace
 
-RowShape::RowShape(TableName table, std::span<const ColumnName> columns)
+RowShape::RowShape(TableName table, std::span<const ColumnName> columns,
+                   std::string_view designated)
     : table_(table.view()), spelled_table_(spelled(table.view())) {
     if (columns.empty())
         throw IngressError(ErrorCode::invalid_name,
@@ -36,6 +37,15 @@ RowShape::RowShape(TableName table, std::span<const ColumnName> columns)
         names_.emplace_back(c.view());
         spelled_.push_back(spelled(c.view()) + "=" + std::string(padding, '\0'));
     }
+    designated_ = names_.size();
+    if (designated.empty()) return;
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        if (names_[i] == designated) designated_ = i;
+    if (designated_ == names_.size())
+        throw IngressError(ErrorCode::invalid_name,
+                           "table \"" + printable(table_) + "\", column \"" +
+                               printable(designated) +
+                               "\": the designated timestamp is not a column of the row");
 }
 
 }  // namespace ingress

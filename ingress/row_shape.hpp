@@ -19,14 +19,23 @@ namespace ingress {
 
 class RowShape {
   public:
-    // Throws IngressError(invalid_name) when a column is named twice or no column is given.
-    RowShape(TableName table, std::span<const ColumnName> columns);
-    RowShape(TableName table, std::initializer_list<ColumnName> columns)
-        : RowShape(table, std::span<const ColumnName>(columns.begin(), columns.size())) {}
+    // `designated` names the column that QuestDB keeps as the table's designated timestamp,
+    // if the rows carry it: it refuses a time before the epoch there (with an error for the
+    // whole request), so rows of this shape refuse it as they are written. Throws
+    // IngressError(invalid_name) when a column is named twice, no column is given, or
+    // `designated` is not one of them.
+    RowShape(TableName table, std::span<const ColumnName> columns,
+             std::string_view designated = {});
+    RowShape(TableName table, std::initializer_list<ColumnName> columns,
+             std::string_view designated = {})
+        : RowShape(table, std::span<const ColumnName>(columns.begin(), columns.size()),
+                   designated) {}
 
     std::size_t size() const noexcept { return names_.size(); }
     std::string_view table() const noexcept { return table_; }
     std::string_view column(std::size_t i) const noexcept { return names_[i]; }
+    // Index of the designated timestamp column; size() when there is none.
+    std::size_t designated() const noexcept { return designated_; }
 
     // The escaped table name, and the escaped column name followed by '='.
     std::string_view spelled_table() const noexcept { return spelled_table_; }
@@ -43,6 +52,7 @@ class RowShape {
     std::string spelled_table_;
     std::vector<std::string> names_;
     std::vector<std::string> spelled_;  // each followed by `padding` zero bytes
+    std::size_t designated_ = 0;
 };
 
 }  // namespace ingress

@@ -334,7 +334,7 @@ ingress::RowShape forma_da_linha() {
     nomes.reserve(TOTAL_COLUNAS);
     for (const ColunaLinha& c : kColunasLinha) nomes.emplace_back(c.coluna);
     nomes.emplace_back(kColunaTimestamp);
-    return ingress::RowShape(TABELA, nomes);
+    return ingress::RowShape(TABELA, nomes, COLUNA_DESIGNADA);
 }
 
 }  // namespace
@@ -367,8 +367,8 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
     return m;
 }
 
-void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato,
-                   ingress::RowWriter& linha) {
+template <class Linha>
+void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha& linha) {
     for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
         const Value& valor = contrato.values[m.indices[i]];
         if (valor.is_null()) continue;
@@ -396,6 +396,41 @@ void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato,
     linha.column(kColunasLinha.size(), ingress::TimestampNanos(m.timestamp));
 }
 
+template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&, ingress::RowWriter&);
+template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&, ingress::RowChecker&);
+
+namespace {
+
+// The failure on one line of standard error: the server's reason can span several lines,
+// and a caller reading the last line of the output must see all of it.
+void relata_falha(const std::exception& e) {
+    std::string linha = std::string("Erro: ") + e.what();
+    while (!linha.empty() && std::isspace(static_cast<unsigned char>(linha.back())))
+        linha.pop_back();
+    for (char& c : linha)
+        if (c == '\n' || c == '\r') c = ' ';
+    tavmolibrary::process_library::print_error_line(linha);
+}
+
+}  // namespace
+
+bool confereValores(const DescobertaClientesDB& lista,
+                    const std::vector<std::pair<std::string, std::string>>& declaradas) {
+    try {
+        const MontagemLinha montagem = prepara_linhas(declaradas, 0);
+        ingress::RowChecker linha(montagem.forma);
+        for (const DiscoveryEntry& contrato : lista.entries)
+            escreve_linha(montagem, contrato, linha);
+    } catch (const ConversaoError& e) {
+        relata_falha(e);
+        return false;
+    } catch (const ingress::IngressError& e) {
+        relata_falha(e);
+        return false;
+    }
+    return true;
+}
+
 Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
                       const std::string& conf_sender) {
     const std::int64_t timestamp = get_timestamp();
@@ -419,14 +454,11 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
         sender.flush();
         sender.close();
     } catch (const ingress::IngressError& e) {
-        // The server's reason can span several lines; the failure is reported on one, so
-        // that a caller reading the last line of the output sees all of it.
-        std::string linha = std::string("Erro: ") + e.what();
-        while (!linha.empty() && std::isspace(static_cast<unsigned char>(linha.back())))
-            linha.pop_back();
-        for (char& c : linha)
-            if (c == '\n' || c == '\r') c = ' ';
-        tavmolibrary::process_library::print_error_line(linha);
+        relata_falha(e);
+        return Ingestao::falhou;
+    } catch (const ConversaoError& e) {
+        // Only when a column's declared type changed since confereValores looked.
+        relata_falha(e);
         return Ingestao::falhou;
     }
     return Ingestao::entregue;

@@ -64,18 +64,33 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
 // they are handed over, each in the form its column accepts (valor_para_coluna); null values
 // are left out. Throws ConversaoError naming the contract and the column; a value the client
 // refuses (ill-formed UTF-8, a NUL byte) throws its IngressError, naming the contract too.
-void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato,
-                   ingress::RowWriter& linha);
+// `linha` is an ingress::RowWriter, which writes the row, or an ingress::RowChecker, which
+// only judges it: both passes go through these same conversions.
+template <class Linha>
+void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha& linha);
+extern template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&,
+                                   ingress::RowWriter&);
+extern template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&,
+                                   ingress::RowChecker&);
+
+// Every entry judged as a row of the columns `declaradas` (SHOW COLUMNS pairs, as for
+// prepara_linhas) would be written: the same conversions and the same refusals as the rows
+// that are sent, with nothing written and nothing sent. The first value that cannot be
+// stored gets its "Erro: " line on standard error (naming the contract and the column) and
+// the answer false. This runs before the table is touched, so that one bad value does not
+// leave it emptied.
+bool confereValores(const DescobertaClientesDB& lista,
+                    const std::vector<std::pair<std::string, std::string>>& declaradas);
 
 enum class Ingestao {
     entregue,  // every row accepted (or nothing to write)
-    falhou,    // the ingestion client failed; its "Erro: " line is on standard error
+    falhou,    // the rows did not all arrive; the "Erro: " line is on standard error
 };
 
 // The ingestion phase: takes the run timestamp, re-checks the columns through `consulta`,
-// and writes every entry with one sender made from `conf_sender`. An ingestion failure is
-// reported on standard error and returned; every other failure (no "dataset" in the
-// re-check, a value that does not fit its column) throws.
+// and writes every entry with one sender made from `conf_sender`. An ingestion failure or a
+// value that does not fit its column is reported on standard error and returned; every
+// other failure (no "dataset" in the re-check) throws.
 Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
                       const std::string& conf_sender);
 

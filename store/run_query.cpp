@@ -30,14 +30,10 @@ void set_option(CURL* curl, CURLoption option, auto value) {
                                  curl_easy_strerror(code));
 }
 
-}  // namespace
-
-std::string questdb_exec_base() {
-    return "http://" + run_config().quest_db_ip.get() + ":9000";
-}
-
-std::optional<nlohmann::ordered_json> run_query_at(const std::string& base_url,
-                                                   const std::string& sql_query) {
+// One GET of /exec: the body whatever the HTTP status, or nullopt with libcurl's description
+// of the failure in `falha`.
+std::optional<std::string> troca(const std::string& base_url, const std::string& sql_query,
+                                 std::string& falha) {
     const std::string url =
         base_url + "/exec?" + form_encode({{"query", sql_query}, {"fmt", "json"}});
     const std::string user(QUESTDB_USER);
@@ -67,12 +63,38 @@ std::optional<nlohmann::ordered_json> run_query_at(const std::string& base_url,
 
     const CURLcode code = curl_easy_perform(c);
     if (code != CURLE_OK) {
-        const std::string description =
-            error_text[0] != '\0' ? std::string(error_text) : curl_easy_strerror(code);
-        tavmolibrary::process_library::print_line("Error: " + description);
+        falha = error_text[0] != '\0' ? std::string(error_text) : curl_easy_strerror(code);
         return std::nullopt;
     }
-    return parse_answer(body);
+    return body;
+}
+
+}  // namespace
+
+std::string questdb_exec_base() {
+    return "http://" + run_config().quest_db_ip.get() + ":9000";
+}
+
+std::optional<nlohmann::ordered_json> run_query_at(const std::string& base_url,
+                                                   const std::string& sql_query) {
+    std::string falha;
+    const std::optional<std::string> body = troca(base_url, sql_query, falha);
+    if (!body) {
+        tavmolibrary::process_library::print_line("Error: " + falha);
+        return std::nullopt;
+    }
+    return parse_answer(*body);
+}
+
+std::optional<nlohmann::ordered_json> consulta_silenciosa(const std::string& sql_query) {
+    std::string falha;
+    const std::optional<std::string> body = troca(questdb_exec_base(), sql_query, falha);
+    if (!body) return std::nullopt;
+    try {
+        return parse_answer(*body);
+    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;
+    }
 }
 
 std::optional<nlohmann::ordered_json> run_query(const std::string& sql_query) {

@@ -26,4 +26,8 @@ std::optional<nlohmann::ordered_json> run_query_at(const std::string& base_url,
 // run_query_at on questdb_exec_base() of the Run configuration.
 std::optional<nlohmann::ordered_json> run_query(const std::string& sql_query);
 
+// The same exchange for a look that must not change what a run prints: a failed exchange
+// and a body that is not JSON both yield nullopt, silently.
+std::optional<nlohmann::ordered_json> consulta_silenciosa(const std::string& sql_query);
+
 }  // namespace tessim

@@ -142,6 +142,16 @@ std::vector<std::pair<std::string, std::string>> colunas_existentes(const Json& 
     return colunas;
 }
 
+std::vector<std::pair<std::string, std::string>> colunas_declaradas(
+    const std::optional<Json>& lista_colunas) {
+    if (!lista_colunas) return {};
+    try {
+        return colunas_existentes(*lista_colunas);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 std::size_t tamanho_dataset(const std::optional<Json>& lista_colunas) {
     if (!lista_colunas) throw std::invalid_argument("sem resposta a SHOW COLUMNS");
     if (!lista_colunas->is_object())

@@ -27,6 +27,8 @@ inline constexpr std::string_view TABELA = "tessimClientes";
 inline constexpr std::string_view TRUNCAR_TABELA = "TRUNCATE TABLE tessimClientes;";
 inline constexpr std::string_view MOSTRAR_COLUNAS = "SHOW COLUMNS FROM tessimClientes";
 inline constexpr std::size_t TOTAL_COLUNAS = 32;
+// The designated timestamp of the creation statement.
+inline constexpr std::string_view COLUNA_DESIGNADA = "dataCadastro";
 
 // The 32 columns in the order of the migration list (which differs from the creation
 // statement in where motivoRescisao, ruc and tipoPessoa stand).
@@ -42,6 +44,13 @@ extern const std::string_view criacao_tabela;
 // is not an object with a list "dataset" whose rows carry a name and a type text.
 std::vector<std::pair<std::string, std::string>> colunas_existentes(
     const nlohmann::ordered_json& lista_colunas);
+
+// The (name, type) pairs of a SHOW COLUMNS answer read before anything changes the table:
+// empty when the answer is absent or holds no column list (the table does not exist, or
+// QuestDB could not say), in which case the rows will meet the catalogue's types, those of
+// the creation statement.
+std::vector<std::pair<std::string, std::string>> colunas_declaradas(
+    const std::optional<nlohmann::ordered_json>& lista_colunas);
 
 // The number of elements of the answer's "dataset": rows of a list, members of an object,
 // characters of a text. Throws when the answer is absent or not an object, when "dataset"

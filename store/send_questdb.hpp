@@ -5,10 +5,12 @@
 
 namespace tessim {
 
-// Schema phase, then ingestion phase, against the QuestDB of the Run configuration (query
-// endpoint on port 9000 of quest_db_ip, rows to quest_db_port). Returns false when the
-// ingestion client failed: the table was emptied and not refilled, the "Erro: " line is on
-// standard error, and the caller must not report success. Other failures throw.
+// Every value checked against the table's declared types, then the schema phase, then the
+// ingestion phase, against the QuestDB of the Run configuration (query endpoint on port 9000
+// of quest_db_ip, rows to quest_db_port). Returns false, with the "Erro: " line on standard
+// error, when a value cannot be stored (the table is left as it was) or when the ingestion
+// client failed (the table was emptied and holds only what was delivered); the caller must
+// not report success. Other failures throw.
 bool sendQuestDB(const DescobertaClientesDB& descobertaClientes);
 
 }  // namespace tessim

@@ -58,8 +58,8 @@ nlohmann::json dataset(const QuestDbAddress& at, const std::string& sql) {
     return answer["dataset"];
 }
 
-void wait_until_applied(const QuestDbAddress& at) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+void wait_until_applied(const QuestDbAddress& at, std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         const auto rows = dataset(at,
                                   "select writerTxn, sequencerTxn, suspended from wal_tables() "
@@ -69,7 +69,7 @@ void wait_until_applied(const QuestDbAddress& at) {
             throw std::runtime_error("WAL of tessimClientes suspended: " + rows.dump());
         if (rows[0][0] == rows[0][1]) return;
         if (std::chrono::steady_clock::now() > deadline)
-            throw std::runtime_error("WAL of tessimClientes not applied in 20 s: " + rows.dump());
+            throw std::runtime_error("WAL of tessimClientes not applied in time: " + rows.dump());
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
 }

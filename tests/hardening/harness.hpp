@@ -40,7 +40,8 @@ ProgramRun run_tool(const std::string& executable, const ToolArgs& args,
 std::string leaked_secrets(const ProgramRun& run, std::initializer_list<std::string> secrets);
 
 // Waits until QuestDB has applied every WAL transaction of tessimClientes.
-void wait_until_applied(const QuestDbAddress& at);
+void wait_until_applied(const QuestDbAddress& at,
+                        std::chrono::seconds limit = std::chrono::seconds(20));
 
 // Rows of a query as JSON arrays (the "dataset"); throws on an error answer.
 nlohmann::json dataset(const QuestDbAddress& at, const std::string& sql);

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <string>
@@ -18,6 +21,8 @@
 
 namespace tessim::testing {
 namespace {
+
+using namespace std::chrono_literals;
 
 // Texts that could close a line-protocol string, start a new field, a new column or a new
 // line, each special byte at the front, in the middle and at the end.
@@ -213,36 +218,58 @@ TEST_F(HostileData, NumbersAndDatesAtTheirLimits) {
     EXPECT_EQ(row[10], "2020-01-01T00:00:00.000000Z");
 }
 
-// Each case is a database of its own with one contract; the run must fail with status 1,
-// say why on standard error, not answer "OK" and leave the (emptied) table without rows.
+// The table's rows and its run timestamps, once QuestDB has applied what it was sent.
+nlohmann::json snapshot(const QuestDbAddress& at) {
+    wait_until_applied(at, std::chrono::seconds(60));
+    return dataset(at, "select count(), min(timestamp), max(timestamp) from tessimClientes");
+}
+
+// A good run loads the table with `rows` rows; `spoil` then spoils one contract and gives its
+// idServico. The next run must fail before it touches the table: status 1, nothing on
+// standard output (no "OK"), one "Erro: " line naming that contract and then `names`, and
+// the good run's rows and run timestamp all still there.
+void refused_and_kept(const TestServers& servers, const TestDatabase& db, std::int64_t rows,
+                      const std::function<std::string()>& spoil,
+                      const std::vector<std::string>& names) {
+    const ToolArgs args{db.settings(), servers.questdb.host, servers.questdb.port};
+    ASSERT_EQ(run_tool(TESSIM_CLIENTES_PATH, args, {{"TZ", "UTC"}}, 120s).status, 0);
+    const nlohmann::json before = snapshot(servers.questdb);
+    ASSERT_EQ(before[0][0], rows);
+    const std::string id = spoil();
+    const ProgramRun run = run_tool(TESSIM_CLIENTES_PATH, args, {{"TZ", "UTC"}}, 120s);
+    std::cout << "[ outcome  ] status " << run.status << ", " << run.err;
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_TRUE(run.err.starts_with("Erro: contrato idServico=" + id + ",") ||
+                run.err.starts_with("Erro: contrato idServico=" + id + ":"))
+        << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    for (const std::string& name : names)
+        EXPECT_NE(run.err.find(name), std::string::npos) << "stderr lacks '" << name << "'";
+    EXPECT_EQ(snapshot(servers.questdb), before) << "the table lost the good run's rows";
+}
+
 struct FailingCase {
     std::string name;
-    std::string setup;                    // after the fixture schema
-    std::vector<std::string> stderr_has;  // what the message must name
+    std::string spoil;                    // turns contract 77 bad
+    std::vector<std::string> stderr_has;  // the column, and why
 };
 
 class FailingData : public ::testing::TestWithParam<FailingCase> {};
 
-TEST_P(FailingData, RunFailsClearlyAndWritesNothing) {
+TEST_P(FailingData, RunFailsBeforeTheTableIsTouched) {
     TESSIM_REQUIRE_SERVERS(servers);
-    const FailingCase& c = GetParam();
-    TestDatabase db(servers.mysql, "hardening_" + c.name);
-    db.exec(c.setup);
-    const ProgramRun run =
-        run_tool(TESSIM_CLIENTES_PATH, {db.settings(), servers.questdb.host, servers.questdb.port},
-                 {{"TZ", "UTC"}});
-    std::cout << "[ outcome  ] " << c.name << ": status " << run.status << ", " << run.err;
-    EXPECT_EQ(run.status, 1) << run.out << run.err;
-    EXPECT_EQ(run.out.find("OK\n"), std::string::npos) << run.out;
-    for (const std::string& part : c.stderr_has)
-        EXPECT_NE(run.err.find(part), std::string::npos) << "stderr lacks '" << part << "':\n"
-                                                         << run.err;
-    EXPECT_EQ(row_count(servers.questdb), 0);
+    TestDatabase db(servers.mysql, "hardening_" + GetParam().name);
+    db.exec(
+        "INSERT INTO clientes (id, nome) VALUES (6, 'boa'), (7, 'x');"
+        "INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) VALUES "
+        "(76, 6, '2024-03-01 10:00:00'), (77, 7, '2024-03-01 10:00:00')");
+    const auto spoil = [&] {
+        db.exec(GetParam().spoil);
+        return std::string("77");
+    };
+    refused_and_kept(servers, db, 2, spoil, GetParam().stderr_has);
 }
-
-const std::string one_contract =
-    ";INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) VALUES (77, 7, "
-    "'2024-03-01 10:00:00')";
 
 INSTANTIATE_TEST_SUITE_P(
     Hardening, FailingData,
@@ -251,22 +278,64 @@ INSTANTIATE_TEST_SUITE_P(
         FailingCase{"int_overflow",
                     "ALTER TABLE clientes MODIFY id BIGINT UNSIGNED NOT NULL;"
                     "ALTER TABLE clientes_has_internetplanos MODIFY clientes_id BIGINT UNSIGNED;"
-                    "INSERT INTO clientes (id, nome) VALUES (2147483648, 'grande');"
-                    "INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) "
-                    "VALUES (77, 2147483648, '2024-03-01 10:00:00')",
-                    {"idServico=77", "idCliente", "2147483648"}},
+                    "UPDATE clientes SET id = 2147483648 WHERE id = 7;"
+                    "UPDATE clientes_has_internetplanos SET clientes_id = 2147483648 WHERE id = 77",
+                    {"idCliente", "2147483648"}},
         // A NUL cannot travel in the line protocol; cutting the name there would change it.
         FailingCase{"nul_byte",
-                    "INSERT INTO clientes (id, nome) VALUES (7, _utf8mb4 X'41004200');" +
-                        one_contract.substr(1),
-                    {"Erro: ", "idServico=", "nomeCliente", "NUL"}},
+                    "UPDATE clientes SET nome = _utf8mb4 X'41004200' WHERE id = 7",
+                    {"nomeCliente", "NUL"}},
         // ruc is not repaired, so ill-formed bytes would reach QuestDB as they are.
         FailingCase{"raw_bytes_unrepaired_column",
                     "ALTER TABLE clientes MODIFY ruc VARBINARY(40);"
-                    "INSERT INTO clientes (id, nome, ruc) VALUES (7, 'x', X'41EDA080');" +
-                        one_contract.substr(1),
-                    {"Erro: ", "idServico=", "ruc", "UTF-8"}}),
+                    "UPDATE clientes SET ruc = X'41EDA080' WHERE id = 7",
+                    {"ruc", "UTF-8"}},
+        FailingCase{"text_for_an_int_column",
+                    "ALTER TABLE clientes_has_internetplanos MODIFY status VARCHAR(5) NOT NULL;"
+                    "UPDATE clientes_has_internetplanos SET status = '1x' WHERE id = 77",
+                    {"statusCliente", "'1x'"}},
+        FailingCase{"fraction_for_an_int_column",
+                    "ALTER TABLE clientes_has_internetplanos MODIFY status DOUBLE NOT NULL;"
+                    "UPDATE clientes_has_internetplanos SET status = 1.5 WHERE id = 77",
+                    {"statusCliente", "1.5"}},
+        // QuestDB refuses a designated timestamp before the epoch, for the whole request.
+        FailingCase{"registration_before_1970",
+                    "UPDATE clientes_has_internetplanos SET data_cadastro = '1969-12-31 "
+                    "23:59:59' WHERE id = 77",
+                    {"dataCadastro", "1970"}}),
     [](const auto& info) { return info.param.name; });
+
+// The bad value in the last contract the statement returns (it has no ORDER BY: whichever
+// the server sends last), after 100,000 good ones.
+TEST(KeptSnapshot, BadValueInTheLastOf100000Contracts) {
+    TESSIM_REQUIRE_SERVERS(servers);
+    TestDatabase db(servers.mysql, "hardening_last");
+    const ConnectionSettings& s = db.settings();
+    const std::string gen = std::string(TESSIM_ROOT) + "/scripts/gen-contracts 100000 --database " +
+                            s.database + " --host " + s.host + " --port " + s.port + " --user " +
+                            s.user + " --password " + s.password + " >/dev/null";
+    ASSERT_EQ(std::system(gen.c_str()), 0);
+    // One weekly partition: QuestDB then applies the load in seconds, not tens of seconds.
+    db.exec("UPDATE clientes_has_internetplanos SET data_cadastro = '2024-03-01 10:00:00'");
+    const auto last = [&s] {
+        MysqlConnection conn = conectar(s);
+        const CustomerRows rows = obterDadosCliente(conn.get());
+        return std::to_string(rows.records[rows.records.size() - 1][idServico].u.integer);
+    };
+    const auto spoil = [&] {
+        const std::string id = last();
+        db.exec(
+            "UPDATE clientes_has_internetplanos SET suspensao_motivo = X'41004200' WHERE id = " +
+            id);
+        EXPECT_EQ(last(), id) << "the update moved the contract";
+        return id;
+    };
+    refused_and_kept(servers, db, 100000, spoil, {"motivoSuspensao", "NUL"});
+}
+
+const std::string one_contract =
+    ";INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) VALUES (77, 7, "
+    "'2024-03-01 10:00:00')";
 
 // nomeCliente is a SYMBOL column: a name of 1 MiB either arrives whole or fails the run.
 TEST(HostileNames, OneMebibyteNameArrivesWholeOrFailsClearly) {

@@ -161,6 +161,7 @@ TEST(RowShape, NamesAreCheckedOnceAndKept) {
     EXPECT_EQ(code_of([] { RowShape("t", {"a", "b", "a"}); }), ErrorCode::invalid_name);
     EXPECT_EQ(code_of([] { RowShape("t", std::vector<ColumnName>{}); }), ErrorCode::invalid_name);
     EXPECT_EQ(code_of([] { RowShape("t", {"a", "b-c"}); }), ErrorCode::invalid_name);
+    EXPECT_EQ(code_of([] { RowShape("t", {"a", "b"}, "c"); }), ErrorCode::invalid_name);
     // The shape keeps copies: the names may come from storage that is reused afterwards.
     std::string name = "first";
     const RowShape shape("t", {ColumnName(name)});

@@ -29,6 +29,8 @@ TEST(CriacaoTabela, ExactBytes) {
               std::string::npos);
     EXPECT_NE(criacao_tabela.find("dataAtraso TIMESTAMP," + std::string(43, ' ') + "\n"),
               std::string::npos);
+    EXPECT_NE(criacao_tabela.find("timestamp (" + std::string(COLUNA_DESIGNADA) + ")"),
+              std::string::npos);
 }
 
 // The column lines of the creation statement follow the catalogue's clauses, in the
