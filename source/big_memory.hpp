@@ -6,14 +6,6 @@
 // for a moment holds the old and the new copy at once. Here the large regions are anonymous
 // mappings, and growth goes through mremap, which moves page tables instead of bytes and
 // never has two copies resident.
-//
-// The mappings can also be backed by transparent huge pages (aligned to 2 MiB, advised with
-// MADV_HUGEPAGE). That turns a quarter of a million 4 KiB faults per gigabyte into five
-// hundred, but on a virtual machine whose balloon reports free memory back to the host
-// (free page reporting works on free 2 MiB blocks) every huge page comes back from the host
-// on first touch: on our 2-core benchmark VM a million-contract run then spent about 2.9 s
-// in the kernel instead of 1.0 s. So the arrays of this program use ordinary pages; Pages::huge
-// stays available for hosts where it pays.
 
 #include <cstddef>
 #include <cstdlib>
@@ -25,26 +17,15 @@
 
 namespace tessim {
 
-inline constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
-
-enum class Pages : unsigned char { normal, huge };
-
-// The pages the big arrays and the text arenas of a run are mapped with (see above).
-inline constexpr Pages kBigArrayPages = Pages::normal;
-
 // One anonymous private mapping, zero-filled when mapped, its length rounded up to whole
-// pages. With Pages::huge a length from 2 MiB up is rounded to whole huge pages, starts on a
-// huge-page boundary (also after growing) and is advised for huge pages. Every failure to map
-// throws std::bad_alloc.
+// pages. Every failure to map throws std::bad_alloc.
 class BigMapping {
   public:
     BigMapping() = default;
-    explicit BigMapping(std::size_t bytes, Pages pages = kBigArrayPages);
+    explicit BigMapping(std::size_t bytes);
     ~BigMapping();
     BigMapping(BigMapping&& other) noexcept
-        : addr_(std::exchange(other.addr_, nullptr)),
-          size_(std::exchange(other.size_, 0)),
-          pages_(other.pages_) {}
+        : addr_(std::exchange(other.addr_, nullptr)), size_(std::exchange(other.size_, 0)) {}
     BigMapping& operator=(BigMapping&& other) noexcept;
     BigMapping(const BigMapping&) = delete;
     BigMapping& operator=(const BigMapping&) = delete;
@@ -59,12 +40,11 @@ class BigMapping {
   private:
     void* addr_ = nullptr;
     std::size_t size_ = 0;
-    Pages pages_ = kBigArrayPages;
 };
 
-// The length a request for `bytes` is rounded up to; throws std::bad_alloc when that does
-// not fit in a size_t.
-std::size_t mapped_length(std::size_t bytes, Pages pages);
+// The length a request for `bytes` is rounded up to (whole pages); throws std::bad_alloc
+// when that does not fit in a size_t.
+std::size_t mapped_length(std::size_t bytes);
 
 // A growable array of trivially copyable elements with the parts of std::vector's interface
 // this code base uses. Below kMappedFromBytes the elements live on the ordinary heap with the
