@@ -57,7 +57,7 @@ def main():
     pct = lambda v: f"{100 * v:.0f}%"
     print()
     print(f"{'shape':8} {'N':>9} | {'fetch: client':>15} {'tool':>15} {'ratio':>5} | "
-          f"{'ingest: curl':>14} {'tool':>14} {'ratio':>5} | {'whole':>14} {'ratio':>5} | "
+          f"{'ingest: floor':>14} {'tool':>14} {'ratio':>5} | {'whole':>14} {'ratio':>5} | "
           f"{'cpu':>5} {'cpu%':>5} | {'rss MiB':>7} {'B/contr':>7} | load")
     for s in summary:
         t = lambda k: f"{s[k]:.2f} s ±{pct(s[k.replace('_s', '_spread')])}"
