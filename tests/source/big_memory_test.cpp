@@ -40,14 +40,12 @@ void expect_rows(const BigArray<Row>& rows, std::size_t n) {
     }
 }
 
-TEST(BigArray, GrowthKeepsEveryElementOnTheHeapAndInTheMapping) {
-    // 40'000 rows are about 16 MiB: the array starts on the heap, moves into a mapping at
-    // 1 MiB and is then grown by mremap several times.
+TEST(BigArray, GrowthKeepsEveryElement) {
+    // 40'000 rows are about 16 MiB: the array is grown a dozen times, from a small block
+    // to one large enough to get a mapping of its own.
     BigArray<Row> rows;
     const std::size_t n = 40'000;
     for (std::size_t i = 0; i < n; ++i) rows.push_back(row(i));
-    // A mapping starts on a page; what malloc hands out for large blocks does not.
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(rows.data()) % 4096, 0u);
     expect_rows(rows, n);
     EXPECT_EQ(&rows.back(), &rows[n - 1]);
     EXPECT_EQ(rows.end() - rows.begin(), static_cast<std::ptrdiff_t>(n));
@@ -57,8 +55,8 @@ TEST(BigArray, GrowthKeepsEveryElementOnTheHeapAndInTheMapping) {
 }
 
 TEST(BigArray, AppendingOneOfItsOwnElementsWhileGrowing) {
-    // At each of these sizes the next append reallocates: on the heap, across into a
-    // mapping, and inside a mapping. The argument points into the storage being replaced.
+    // At each of these sizes the next append reallocates, from blocks small and large. The
+    // argument points into the storage being replaced.
     for (std::size_t fill : {std::size_t{1}, std::size_t{4}, std::size_t{2000}}) {
         BigArray<Row> rows;
         for (std::size_t i = 0; i < fill; ++i) rows.push_back(row(i));
@@ -140,61 +138,15 @@ TEST(BigArray, ImpossibleSizesThrowBadAllocAndKeepTheContents) {
     BigArray<Row> rows = {row(0), row(1), row(2)};
     const std::size_t too_many = std::numeric_limits<std::size_t>::max() / sizeof(Row) + 1;
     EXPECT_THROW(rows.reserve(too_many), std::bad_alloc);
-    // Addressable on paper, more than any address space: the mapping itself fails.
+    // More than any address space.
     EXPECT_THROW(rows.reserve(std::size_t{1} << 56), std::bad_alloc);
     expect_rows(rows, 3);
 
-    rows.resize(10'000);  // now in a mapping, which has to be grown by mremap
+    rows.resize(10'000);  // now a large block
     EXPECT_THROW(rows.reserve(std::size_t{1} << 56), std::bad_alloc);
     EXPECT_EQ(rows[2].serial, 2u);
     rows.push_back(row(5));
     EXPECT_EQ(rows.back().serial, 5u);
-}
-
-TEST(BigMapping, FailuresToMapAreBadAlloc) {
-    EXPECT_THROW(BigMapping(std::numeric_limits<std::size_t>::max()), std::bad_alloc);
-    EXPECT_THROW(BigMapping(std::size_t{1} << 62), std::bad_alloc);
-
-    BigMapping m(4 << 20);
-    m.data()[0] = 'a';
-    m.data()[m.size() - 1] = 'z';
-    const char* before = m.data();
-    const std::size_t size = m.size();
-    EXPECT_THROW(m.grow(std::size_t{1} << 62), std::bad_alloc);
-    EXPECT_THROW(m.grow(std::numeric_limits<std::size_t>::max()), std::bad_alloc);
-    ASSERT_EQ(m.data(), before);
-    ASSERT_EQ(m.size(), size);
-    EXPECT_EQ(m.data()[0], 'a');
-    EXPECT_EQ(m.data()[size - 1], 'z');
-}
-
-TEST(BigMapping, LengthsAreRoundedToWholePages) {
-    EXPECT_EQ(mapped_length(0), 0u);
-    EXPECT_EQ(mapped_length(1), 4096u);
-    EXPECT_EQ(mapped_length((std::size_t{2} << 20) + 1), (std::size_t{2} << 20) + 4096);
-    EXPECT_THROW(mapped_length(std::numeric_limits<std::size_t>::max() - 100), std::bad_alloc);
-
-    BigMapping none(0);
-    EXPECT_EQ(none.data(), nullptr);
-    none.grow(10);
-    ASSERT_NE(none.data(), nullptr);
-    EXPECT_EQ(none.size(), 4096u);
-    EXPECT_EQ(none.data()[4095], 0);  // fresh pages are zero
-}
-
-TEST(BigMapping, GrowthKeepsContents) {
-    const std::size_t first = 100, second = 3 << 20, third = 64 << 20;
-    BigMapping m(first);
-    for (std::size_t i = 0; i < first; ++i) m.data()[i] = static_cast<char>(i * 7);
-    // Something mapped right behind it makes growing in place impossible at least once.
-    BigMapping neighbour(1 << 20);
-    m.grow(second);
-    BigMapping neighbour2(1 << 20);
-    m.grow(third);
-    ASSERT_GE(m.size(), third);
-    for (std::size_t i = 0; i < first; ++i) ASSERT_EQ(m.data()[i], static_cast<char>(i * 7)) << i;
-    EXPECT_EQ(m.data()[third - 1], 0);
-    m.data()[m.size() - 1] = 1;  // the whole length is writable
 }
 
 TEST(TextStore, BlocksGrowWithTheStoreAndKeepEveryView) {
