@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-
 namespace tessim {
 
 enum class Kind : std::uint8_t { null, integer, decimal, floating, text, date, datetime };
