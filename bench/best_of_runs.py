@@ -23,6 +23,10 @@ TARGETS = [  # (column, limit, text); checked from 1,000,000 contracts on
 TIMES = ["fetch_floor_s", "tool_fetch_s", "ingest_floor_s", "tool_ingest_s", "tool_wall_s"]
 
 
+def spread(column):  # fetch_floor_s -> fetch_floor_spread
+    return column[: -len("_s")] + "_spread"
+
+
 def main():
     runs_path, out_path = sys.argv[1:3]
     groups = OrderedDict()
@@ -36,7 +40,7 @@ def main():
         s = {"shape": shape, "n": n, "runs": len(rows)}
         for k in TIMES + ["tool_normalise_s", "tool_schema_s", "tool_cpu_s"]:
             s[k] = min(col(k))
-            s[k.replace("_s", "_spread")] = max(col(k)) / min(col(k)) - 1 if min(col(k)) else 0
+            s[spread(k)] = max(col(k)) / min(col(k)) - 1 if min(col(k)) else 0
         s["fetch_ratio"] = s["tool_fetch_s"] / s["fetch_floor_s"]
         s["ingest_ratio"] = s["tool_ingest_s"] / s["ingest_floor_s"]
         s["whole_ratio"] = s["tool_wall_s"] / (s["fetch_floor_s"] + s["ingest_floor_s"])
@@ -60,7 +64,7 @@ def main():
           f"{'ingest: floor':>14} {'tool':>14} {'ratio':>5} | {'whole':>14} {'ratio':>5} | "
           f"{'cpu':>5} {'cpu%':>5} | {'rss MiB':>7} {'B/contr':>7} | load")
     for s in summary:
-        t = lambda k: f"{s[k]:.2f} s ±{pct(s[k.replace('_s', '_spread')])}"
+        t = lambda k: f"{s[k]:.2f} s ±{pct(s[spread(k)])}"
         print(f"{s['shape']:8} {s['n']:>9} | {t('fetch_floor_s'):>15} {t('tool_fetch_s'):>15} "
               f"{s['fetch_ratio']:5.2f} | {t('ingest_floor_s'):>14} {t('tool_ingest_s'):>14} "
               f"{s['ingest_ratio']:5.2f} | {t('tool_wall_s'):>14} {s['whole_ratio']:5.2f} | "

@@ -9,8 +9,8 @@ Prints `name=seconds` pairs on one line:
              its connection once every row has been read; the mariadb client at its end);
   normalise  from there to the first connection to QuestDB (the collector's own work);
   schema     the first connection to QuestDB until the last one opens (the SQL round trips);
-  ingest     the last connection to QuestDB (the one that carries the rows) until the
-             traced process ends;
+  ingest     the last connection to QuestDB (the one that carries the rows) opening until it
+             closes (the process ending, when it is never closed);
   whole      the first traced call until the end;
   questdb_connections  how many connections to QuestDB were opened.
 A run that never connects to QuestDB (the mariadb client) gets fetch and whole only; a run
@@ -26,7 +26,7 @@ CLOSE = re.compile(r"close\((\d+)[ )]")
 
 
 def phases(lines, mysql_port, questdb):
-    first = end = mysql = mysql_fd = mysql_closed = None
+    first = end = mysql = mysql_fd = mysql_closed = qdb_fd = qdb_closed = None
     qdb = []
     for line in lines:
         m = LINE.match(line)
@@ -41,8 +41,12 @@ def phases(lines, mysql_port, questdb):
                 mysql, mysql_fd = t, c.group(1)
             elif c.group(3) == questdb:
                 qdb.append(t)
-        elif (c := CLOSE.match(call)) and mysql_fd == c.group(1) and mysql_closed is None:
-            mysql_closed = t
+                qdb_fd, qdb_closed = c.group(1), None
+        elif c := CLOSE.match(call):
+            if mysql_fd == c.group(1) and mysql_closed is None:
+                mysql_closed = t
+            if qdb_fd == c.group(1) and qdb_closed is None:
+                qdb_closed = t
     if first is None or end is None:
         raise SystemExit("phases.py: no complete trace")
     out = {}
@@ -53,7 +57,7 @@ def phases(lines, mysql_port, questdb):
             out["normalise"] = qdb[0] - fetched
             out["schema"] = qdb[-1] - qdb[0]
     if qdb:
-        out["ingest"] = end - qdb[-1]
+        out["ingest"] = (qdb_closed if qdb_closed is not None else end) - qdb[-1]
         out["questdb_connections"] = len(qdb)
     out["whole"] = end - first
     return out
