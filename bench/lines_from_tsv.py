@@ -2,7 +2,7 @@
 """Turns the mariadb client's batch output of the customer statement into a line-protocol
 file for tessimClientes: the same rows, the same 32 columns in the collector's order, each
 value in the form its declared column type takes (int 'i', timestamps in microseconds 't',
-doubles, quoted strings), nulls left out, row time in nanoseconds.
+doubles, quoted strings), nulls and zero dates left out, row time in nanoseconds.
 
     lines_from_tsv.py < statement-output.tsv > rows.lp
 
@@ -47,6 +47,11 @@ def unescape(v):
     return "".join(out)
 
 
+def zero_date(v):
+    """A date with a zero year, month or day ("0000-00-00", "2020-00-00") stands for none."""
+    return v.startswith("0000") or v[4:8] == "-00-" or v[7:10] == "-00"
+
+
 def micros(v):
     m = _micros_cache.get(v)
     if m is None:
@@ -78,7 +83,7 @@ def main():
         parts = []
         for name, pos, kind in COLUMNS:
             v = vals[pos]
-            if v == "NULL":
+            if v == "NULL" or (kind == "TS" and zero_date(v)):
                 continue
             parts.append(name + "=" + field(kind, v))
         parts.append("timestamp=%dt" % run_ts)

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -97,11 +98,17 @@ std::string describe_reply(const Reply& reply) {
 }  // namespace
 
 struct HttpTransport::Curl {
+    CURLM* multi = nullptr;  // owns the connection kept alive between requests
     CURL* handle = nullptr;
     curl_slist* headers = nullptr;
+    bool added = false;  // handle is in multi: a transfer runs
+    Reply reply;
+    char error[CURL_ERROR_SIZE] = "";
     ~Curl() {
+        if (added) curl_multi_remove_handle(multi, handle);
         curl_slist_free_all(headers);
         if (handle != nullptr) curl_easy_cleanup(handle);
+        if (multi != nullptr) curl_multi_cleanup(multi);
     }
 };
 
@@ -109,7 +116,8 @@ HttpTransport::HttpTransport(const SenderConf& conf)
     : curl_(std::make_unique<Curl>()), conf_(conf) {
     ensure_curl_global();
     curl_->handle = curl_easy_init();
-    if (curl_->handle == nullptr) {
+    curl_->multi = curl_multi_init();
+    if (curl_->handle == nullptr || curl_->multi == nullptr) {
         throw IngressError(ErrorCode::socket_error, "curl_easy_init failed");
     }
     const std::string host = conf.host;
@@ -126,6 +134,8 @@ HttpTransport::HttpTransport(const SenderConf& conf)
     curl_easy_setopt(h, CURLOPT_HTTPHEADER, curl_->headers);
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, connect_timeout_ms);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collect);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &curl_->reply);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, curl_->error);
     curl_easy_setopt(h, CURLOPT_POST, 1L);
     // curl copies a body into its upload buffer before each send; at the default 64 KiB a
     // 4 MiB batch takes 64 system calls, at curl's largest 2 MiB it takes two.
@@ -139,28 +149,77 @@ HttpTransport::HttpTransport(const SenderConf& conf)
 
 HttpTransport::~HttpTransport() = default;
 
-void HttpTransport::post(std::string_view body) {
-    using clock = std::chrono::steady_clock;
+namespace {
+
+// Runs the transfer of `curl` to its end and gives its result; the handle leaves the multi
+// handle, its connection stays there for the next request.
+CURLcode wait_for_answer(HttpTransport::Curl& curl) {
+    CURLcode code = CURLE_OK;
+    for (bool done = false; !done;) {
+        int running = 0;
+        const CURLMcode m = curl_multi_perform(curl.multi, &running);
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(curl.multi, &left)) {
+            if (msg->msg == CURLMSG_DONE && msg->easy_handle == curl.handle) {
+                code = msg->data.result;
+                done = true;
+            }
+        }
+        if (!done && m != CURLM_OK) {
+            std::snprintf(curl.error, sizeof curl.error, "%s", curl_multi_strerror(m));
+            code = CURLE_FAILED_INIT;
+            break;
+        }
+        // Waits for the socket or for curl's own next deadline (the request's time-out),
+        // whichever comes first.
+        if (!done) curl_multi_poll(curl.multi, nullptr, 0, 1000, nullptr);
+    }
+    curl_multi_remove_handle(curl.multi, curl.handle);
+    curl.added = false;
+    return code;
+}
+
+}  // namespace
+
+void HttpTransport::start(std::string_view body) {
+    if (in_flight_) throw IngressError(ErrorCode::invalid_api_call, "a request is in flight");
     CURL* h = curl_->handle;
     const auto timeout = conf_.request_timeout.count() +
                          static_cast<long long>(body.size() * 1000 / conf_.request_min_throughput);
     curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout));
     curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.data());
     curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    deadline_ = std::chrono::steady_clock::now() + conf_.retry_timeout;
+    pause_ = std::chrono::milliseconds(10);
+    tries_ = 0;
+    in_flight_ = true;
+    attempt();
+}
 
-    const auto deadline = clock::now() + conf_.retry_timeout;
-    auto pause = std::chrono::milliseconds(10);
-    std::size_t tries = 0;
-    for (;;) {
-        Reply reply;
-        char curl_error[CURL_ERROR_SIZE] = "";
-        curl_easy_setopt(h, CURLOPT_WRITEDATA, &reply);
-        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, curl_error);
-        ++attempts_;
-        ++tries;
-        const CURLcode code = curl_easy_perform(h);
-        curl_easy_setopt(h, CURLOPT_ERRORBUFFER, nullptr);
+void HttpTransport::attempt() {
+    curl_->reply = Reply{};
+    curl_->error[0] = '\0';
+    ++attempts_;
+    ++tries_;
+    if (curl_multi_add_handle(curl_->multi, curl_->handle) != CURLM_OK) {
+        in_flight_ = false;
+        throw IngressError(ErrorCode::socket_error, "curl_multi_add_handle failed");
+    }
+    curl_->added = true;
+    progress();
+}
 
+void HttpTransport::progress() {
+    int running = 0;
+    if (curl_->added) curl_multi_perform(curl_->multi, &running);
+}
+
+void HttpTransport::finish() {
+    using clock = std::chrono::steady_clock;
+    while (in_flight_) {
+        const CURLcode code = wait_for_answer(*curl_);
+        CURL* h = curl_->handle;
+        Reply& reply = curl_->reply;
         bool transient;
         ErrorCode kind;
         std::string what;
@@ -168,21 +227,26 @@ void HttpTransport::post(std::string_view body) {
             transient = transient_curl(code);
             kind = ErrorCode::socket_error;
             what = "cannot reach QuestDB at " + conf_.host + ":" + std::to_string(conf_.port) +
-                   ": " + (curl_error[0] != '\0' ? curl_error : curl_easy_strerror(code));
+                   ": " + (curl_->error[0] != '\0' ? curl_->error : curl_easy_strerror(code));
         } else {
             curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &reply.status);
-            if (reply.status >= 200 && reply.status < 300) return;
+            if (reply.status >= 200 && reply.status < 300) {
+                in_flight_ = false;
+                return;
+            }
             transient = transient_status(reply.status);
             kind = reply.status == 401 || reply.status == 403 ? ErrorCode::auth_error
                                                               : ErrorCode::server_flush_error;
             what = "QuestDB refused the write: " + describe_reply(reply);
         }
-        if (!transient || clock::now() + pause > deadline) {
-            if (tries > 1) what += " (after " + std::to_string(tries) + " attempts)";
+        if (!transient || clock::now() + pause_ > deadline_) {
+            in_flight_ = false;
+            if (tries_ > 1) what += " (after " + std::to_string(tries_) + " attempts)";
             throw IngressError(kind, what);
         }
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::milliseconds(1000));
+        std::this_thread::sleep_for(pause_);
+        pause_ = std::min(pause_ * 2, std::chrono::milliseconds(1000));
+        attempt();
     }
 }
 

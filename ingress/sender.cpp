@@ -31,12 +31,75 @@ struct Sender::Impl {
         }
     }
 
+    bool flush_due() const {
+        return conf.auto_flush &&
+               (encoder.data().size() >= conf.auto_flush_bytes ||
+                (conf.auto_flush_rows != 0 && encoder.rows() >= conf.auto_flush_rows));
+    }
+
     void flush_if_due() {
-        if (conf.auto_flush &&
-            (encoder.data().size() >= conf.auto_flush_bytes ||
-             (conf.auto_flush_rows != 0 && encoder.rows() >= conf.auto_flush_rows))) {
-            send();
+        if (flush_due()) send();
+    }
+
+    void start(LineEncoder& sending) {
+        try {
+            transport->start(sending.data());
+        } catch (const IngressError& e) {
+            failure = e.what();
+            sending.clear();
+            throw;
         }
+    }
+
+    // The request in flight, if any, answered; its failure spends the sender.
+    void complete(LineEncoder& sending) {
+        try {
+            transport->finish();
+        } catch (const IngressError& e) {
+            requests = transport->attempts();
+            failure = e.what();
+            encoder.clear();
+            sending.clear();
+            throw;
+        }
+        requests = transport->attempts();
+        sending.clear();
+    }
+
+    void write_rows(const RowShape& shape, std::size_t count,
+                    const std::function<TimestampNanos(std::size_t, RowWriter&)>& fill) {
+        // How much of the next body is written between two looks at the request in flight:
+        // often enough that its upload and its answer are never left waiting long.
+        constexpr std::size_t look_every = 64 * 1024;
+        LineEncoder sending;  // the body of the request in flight
+        try {
+            std::size_t looked_at = encoder.data().size();
+            for (std::size_t i = 0; i < count; ++i) {
+                RowWriter row = encoder.begin_row(shape);
+                const TimestampNanos at = fill(i, row);
+                encoder.end_row(row, at);
+                if (flush_due()) {
+                    complete(sending);
+                    std::swap(encoder, sending);
+                    start(sending);
+                    looked_at = 0;
+                } else if (encoder.data().size() >= looked_at + look_every) {
+                    transport->progress();
+                    looked_at = encoder.data().size();
+                }
+            }
+            complete(sending);
+        } catch (...) {
+            if (transport->in_flight()) {
+                try {
+                    complete(sending);
+                } catch (const IngressError&) {
+                    // Reported by the sender from now on; the first exception goes on.
+                }
+            }
+            throw;
+        }
+        send();
     }
 
     void send() {
@@ -89,6 +152,13 @@ void Sender::end_row(RowWriter& row, TimestampNanos at) {
     impl_->check_usable();
     impl_->encoder.end_row(row, at);
     impl_->flush_if_due();
+}
+
+void Sender::write_rows(const RowShape& shape, std::size_t count,
+                        const std::function<TimestampNanos(std::size_t, RowWriter&)>& fill) {
+    check_moved_from(impl_);
+    impl_->check_usable();
+    impl_->write_rows(shape, count, fill);
 }
 
 void Sender::flush() {

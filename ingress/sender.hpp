@@ -17,6 +17,7 @@
 // an exception goes away without a further delivery.
 
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
@@ -58,6 +59,15 @@ class Sender {
     // nothing else may be added or flushed (IngressError(invalid_api_call)).
     RowWriter begin_row(const RowShape& shape);
     void end_row(RowWriter& row, TimestampNanos at);
+
+    // Many rows of one shape: fill(i, writer) writes the columns of row i (0 <= i < count)
+    // and gives its time. The buffer goes out whenever auto_flush says so, as with end_row(),
+    // but each request travels while the rows of the next one are written: a request's
+    // failure surfaces at the next full buffer or at the end, and the rows written since
+    // are dropped with it. Returns once every row was accepted, as flush() does. When fill
+    // throws, the request in flight is still completed before the exception goes on.
+    void write_rows(const RowShape& shape, std::size_t count,
+                    const std::function<TimestampNanos(std::size_t, RowWriter&)>& fill);
 
     // Sends every buffered row; a no-op with nothing buffered.
     void flush();

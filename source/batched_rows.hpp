@@ -3,11 +3,16 @@
 //
 // The server sends a large result in pieces of a few kilobytes as it computes it. Read the
 // usual way, the client catches up with the server after nearly every piece and sleeps
-// until the next one: at a million contracts that was some 16,000 sleeps and wake-ups, a
-// tenth of the whole run's CPU time. Here the waits are ours (through the connector's
-// non-blocking interface), and a wait for data asks the kernel to wake us only once a
-// batch has arrived (SO_RCVLOWAT), or after a short time whatever has arrived, so a result
-// is read in a few hundred larger steps. Nothing about the rows changes.
+// until the next one. Here the waits are ours (through the connector's non-blocking
+// interface), and a wait for data asks the kernel to wake us only once a batch has arrived
+// (SO_RCVLOWAT), or after a short time whatever has arrived, so a result is read in a few
+// hundred larger steps. Nothing about the rows changes, and the server is not held back:
+// the kernel widens the receive window to more than the batch, and the time-outs take
+// whatever is there.
+//
+// What it earns, a million contracts (README, Performance): 1,800 instead of 16,100
+// context switches and about 0.3 s less CPU, which keeps the run's CPU time under a tenth
+// of its wall time; the fetch itself takes as long either way (the server sets its pace).
 
 #include <mysql.h>
 

@@ -1,23 +1,19 @@
 #pragma once
-// Memory for the few arrays that grow to hundreds of megabytes in one run (the raw records,
-// the discovery entries, the text arenas).
+// The arrays that grow to hundreds of megabytes in one run (the raw records, the discovery
+// entries), without knowing their final size.
 //
-// A std::vector that does not know its final size copies itself at every doubling, and
-// for a moment holds the old and the new copy at once. Here the large regions are anonymous
-// mappings, and growth goes through mremap, which moves page tables instead of bytes and
-// never has two copies resident.
+// A std::vector copies itself at every doubling and for a moment holds the old and the new
+// copy at once. BigArray grows with realloc instead, which for blocks this large (each in
+// a mapping of its own) moves page tables with mremap rather than bytes, so the elements are
+// never copied and never resident twice; and it can hand its storage over to an array of
+// another type of the same size (into_storage_for).
 //
-// The mappings can also be backed by transparent huge pages (aligned to 2 MiB, advised with
-// MADV_HUGEPAGE). That turns a quarter of a million 4 KiB faults per gigabyte into five
-// hundred, but on a virtual machine whose balloon reports free memory back to the host
-// (free page reporting works on free 2 MiB blocks) every huge page comes back from the host
-// on first touch: on our 2-core benchmark VM a million-contract run then spent about 2.9 s
-// in the kernel instead of 1.0 s. So the arrays of this program use ordinary pages; Pages::huge
-// stays available for hosts where it pays.
+// Grown through mappings of our own (mmap and mremap) instead of realloc, a run of a million
+// contracts had the same peak resident memory (570 MB) and took as long (README,
+// Performance).
 
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
 #include <initializer_list>
 #include <new>
 #include <type_traits>
@@ -25,53 +21,8 @@
 
 namespace tessim {
 
-inline constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
-
-enum class Pages : unsigned char { normal, huge };
-
-// The pages the big arrays and the text arenas of a run are mapped with (see above).
-inline constexpr Pages kBigArrayPages = Pages::normal;
-
-// One anonymous private mapping, zero-filled when mapped, its length rounded up to whole
-// pages. With Pages::huge a length from 2 MiB up is rounded to whole huge pages, starts on a
-// huge-page boundary (also after growing) and is advised for huge pages. Every failure to map
-// throws std::bad_alloc.
-class BigMapping {
-  public:
-    BigMapping() = default;
-    explicit BigMapping(std::size_t bytes, Pages pages = kBigArrayPages);
-    ~BigMapping();
-    BigMapping(BigMapping&& other) noexcept
-        : addr_(std::exchange(other.addr_, nullptr)),
-          size_(std::exchange(other.size_, 0)),
-          pages_(other.pages_) {}
-    BigMapping& operator=(BigMapping&& other) noexcept;
-    BigMapping(const BigMapping&) = delete;
-    BigMapping& operator=(const BigMapping&) = delete;
-
-    // Makes the mapping at least `bytes` long, keeping its contents; the address may change.
-    // On failure the old mapping is left as it was and std::bad_alloc is thrown.
-    void grow(std::size_t bytes);
-
-    char* data() const { return static_cast<char*>(addr_); }
-    std::size_t size() const { return size_; }
-
-  private:
-    void* addr_ = nullptr;
-    std::size_t size_ = 0;
-    Pages pages_ = kBigArrayPages;
-};
-
-// The length a request for `bytes` is rounded up to; throws std::bad_alloc when that does
-// not fit in a size_t.
-std::size_t mapped_length(std::size_t bytes, Pages pages);
-
 // A growable array of trivially copyable elements with the parts of std::vector's interface
-// this code base uses. Below kMappedFromBytes the elements live on the ordinary heap with the
-// capacity asked for (tests and small fetches stay as cheap as a vector); from there on they
-// live in a BigMapping and growth never copies them.
-inline constexpr std::size_t kMappedFromBytes = std::size_t{1} << 20;
-
+// this code base uses.
 template <typename T>
 class BigArray {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
@@ -88,18 +39,14 @@ class BigArray {
         reserve(items.size());
         for (const T& item : items) push_back(item);
     }
-    ~BigArray() { std::free(heap_); }
+    ~BigArray() { std::free(data_); }
     BigArray(BigArray&& other) noexcept
-        : heap_(std::exchange(other.heap_, nullptr)),
-          mapping_(std::move(other.mapping_)),
-          data_(std::exchange(other.data_, nullptr)),
+        : data_(std::exchange(other.data_, nullptr)),
           size_(std::exchange(other.size_, 0)),
           capacity_(std::exchange(other.capacity_, 0)) {}
     BigArray& operator=(BigArray&& other) noexcept {
         if (this != &other) {
-            std::free(heap_);
-            heap_ = std::exchange(other.heap_, nullptr);
-            mapping_ = std::move(other.mapping_);
+            std::free(data_);
             data_ = std::exchange(other.data_, nullptr);
             size_ = std::exchange(other.size_, 0);
             capacity_ = std::exchange(other.capacity_, 0);
@@ -162,8 +109,6 @@ class BigArray {
     BigArray<U> into_storage_for() && {
         static_assert(sizeof(U) == sizeof(T) && alignof(U) == alignof(T));
         BigArray<U> out;
-        out.heap_ = std::exchange(heap_, nullptr);
-        out.mapping_ = std::move(mapping_);
         out.data_ = reinterpret_cast<U*>(std::exchange(data_, nullptr));
         out.capacity_ = std::exchange(capacity_, 0);
         size_ = 0;
@@ -182,30 +127,13 @@ class BigArray {
 
     void reallocate(std::size_t n) {
         if (n > max_size()) throw std::bad_alloc();
-        const std::size_t bytes = n * sizeof(T);
-        if (mapping_.size() != 0) {
-            mapping_.grow(bytes);
-            data_ = reinterpret_cast<T*>(mapping_.data());
-            capacity_ = mapping_.size() / sizeof(T);
-        } else if (bytes < kMappedFromBytes) {
-            void* grown = std::realloc(heap_, bytes);
-            if (!grown) throw std::bad_alloc();
-            heap_ = grown;
-            data_ = static_cast<T*>(grown);
-            capacity_ = n;
-        } else {
-            BigMapping mapping(bytes);
-            if (size_ != 0) std::memcpy(mapping.data(), heap_, size_ * sizeof(T));
-            std::free(std::exchange(heap_, nullptr));
-            mapping_ = std::move(mapping);
-            data_ = reinterpret_cast<T*>(mapping_.data());
-            capacity_ = mapping_.size() / sizeof(T);
-        }
+        void* grown = std::realloc(data_, n * sizeof(T));
+        if (!grown) throw std::bad_alloc();
+        data_ = static_cast<T*>(grown);
+        capacity_ = n;
     }
 
-    void* heap_ = nullptr;  // the elements while they are few, else null
-    BigMapping mapping_;    // the elements once they are many
-    T* data_ = nullptr;
+    T* data_ = nullptr;  // from malloc
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
 };

@@ -158,11 +158,12 @@ std::string_view TextStore::keep(std::string_view bytes) {
 
 void TextStore::reserve(std::size_t bytes) {
     if (bytes <= left_) return;
-    const std::size_t next = std::clamp(held_, kFirstBlock, kLargestBlock);
-    blocks_.emplace_back(std::max(bytes, next));
-    cursor_ = blocks_.back().data();
-    left_ = blocks_.back().size();
-    held_ += left_;
+    const std::size_t size = std::max(bytes, std::clamp(held_, kFirstBlock, kLargestBlock));
+    // Left unwritten: the pages of a block count as resident only once texts fill them.
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(size));
+    cursor_ = blocks_.back().get();
+    left_ = size;
+    held_ += size;
 }
 
 }  // namespace tessim

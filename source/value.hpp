@@ -6,11 +6,10 @@
 // blocks) is what lets a run hold a million raw records and their entries at once.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "source/big_memory.hpp"
 
 namespace tessim {
 
@@ -107,7 +106,7 @@ const char* kind_name(Kind k);
 // Append-only byte arena. Views handed out stay valid for the life of the store, also
 // after the store itself has been moved. Each new block is as large as everything held so
 // far (up to a cap), so a store that ends up holding hundreds of megabytes does it in a few
-// large mappings while a small one stays at one small block.
+// large blocks while a small one stays at one small block.
 class TextStore {
   public:
     TextStore() = default;
@@ -125,7 +124,7 @@ class TextStore {
     std::size_t bytes_held() const { return held_; }
 
   private:
-    std::vector<BigMapping> blocks_;
+    std::vector<std::unique_ptr<char[]>> blocks_;  // never written beyond what was kept
     char* cursor_ = nullptr;
     std::size_t left_ = 0;
     std::size_t held_ = 0;

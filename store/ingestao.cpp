@@ -446,12 +446,11 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
             prepara_linhas(colunas_existentes(*lista_colunas), timestamp);
 
         auto sender = ingress::Sender::from_conf(conf_sender);
-        for (const DiscoveryEntry& contrato : lista.entries) {
-            ingress::RowWriter linha = sender.begin_row(montagem.forma);
-            escreve_linha(montagem, contrato, linha);
-            sender.end_row(linha, ingress::TimestampNanos::now());
-        }
-        sender.flush();
+        sender.write_rows(montagem.forma, lista.entries.size(),
+                          [&](std::size_t i, ingress::RowWriter& linha) {
+                              escreve_linha(montagem, lista.entries[i], linha);
+                              return ingress::TimestampNanos::now();
+                          });
         sender.close();
     } catch (const ingress::IngressError& e) {
         relata_falha(e);

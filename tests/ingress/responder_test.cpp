@@ -203,6 +203,47 @@ TEST(Responder, AutoFlushSendsWholeLines) {
     EXPECT_EQ(off.requests().size(), 1u);
 }
 
+// write_rows sends each full buffer while the next one is written: the same lines in the same
+// order, a failed request still reported (later), and a failing caller still waiting for the
+// request in flight.
+TEST(Responder, WriteRowsSendsWhileWritingTheNextRequest) {
+    const RowShape shape("ingress_t", {"n"});
+    const auto fill = [](std::size_t i, RowWriter& row) {
+        row.column(0, static_cast<std::int64_t>(i));
+        return TimestampNanos(1000 + static_cast<std::int64_t>(i));
+    };
+    Responder r({});
+    auto s = Sender::from_conf(conf_for(r.port(), "auto_flush_rows=10;"));
+    s.write_rows(shape, 25, fill);
+    const auto reqs = r.requests();
+    ASSERT_EQ(reqs.size(), 3u);
+    EXPECT_EQ(s.pending_rows(), 0u);
+    std::string all, expected;
+    for (const auto& q : reqs) all += q.body;
+    for (int i = 0; i < 25; ++i)
+        expected += "ingress_t n=" + std::to_string(i) + "i " + std::to_string(1000 + i) + "\n";
+    EXPECT_EQ(all, expected);
+
+    Responder refusing({answer(204), answer(400, R"({"message":"no room"})")});
+    auto t = Sender::from_conf(conf_for(refusing.port(), "auto_flush_rows=10;"));
+    const auto [e, _] = expect_failure([&] { t.write_rows(shape, 45, fill); });
+    EXPECT_EQ(e.code(), ErrorCode::server_flush_error);
+    EXPECT_TRUE(contains(e.what(), "no room")) << e.what();
+    EXPECT_EQ(refusing.requests().size(), 2u);  // nothing sent after the refusal
+    const auto [after, __] = expect_failure([&] { add_rows(t, 1); });
+    EXPECT_EQ(after.code(), ErrorCode::invalid_api_call);
+
+    Responder answering({answer(204), answer(204)});
+    auto u = Sender::from_conf(conf_for(answering.port(), "auto_flush_rows=10;"));
+    EXPECT_THROW(u.write_rows(shape, 30,
+                              [&](std::size_t i, RowWriter& row) {
+                                  if (i == 25) throw std::runtime_error("the caller fails");
+                                  return fill(i, row);
+                              }),
+                 std::runtime_error);
+    EXPECT_EQ(answering.requests().size(), 2u);  // the second one was answered before that
+}
+
 TEST(Responder, UnflushedRowsAreNeverSentByTheDestructorOrClose) {
     Responder r({});
     {

@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,44 +40,12 @@ void expect_rows(const BigArray<Row>& rows, std::size_t n) {
     }
 }
 
-bool huge_aligned(const void* p) {
-    return reinterpret_cast<std::uintptr_t>(p) % kHugePageBytes == 0;
-}
-
-// The THPeligible line of the mapping that contains `addr`, from /proc/self/smaps: whether
-// the kernel may back it with huge pages. -1 when the kernel does not report it.
-int thp_eligible(const void* addr) {
-    std::ifstream smaps("/proc/self/smaps");
-    const auto at = reinterpret_cast<std::uintptr_t>(addr);
-    std::string line;
-    bool inside = false;
-    while (std::getline(smaps, line)) {
-        std::uintptr_t lo = 0, hi = 0;
-        char dash = 0;
-        std::istringstream head(line);
-        if (head >> std::hex >> lo >> dash >> hi && dash == '-') {
-            inside = lo <= at && at < hi;
-        } else if (inside && line.rfind("THPeligible:", 0) == 0) {
-            return std::stoi(line.substr(12));
-        }
-    }
-    return -1;
-}
-
-bool transparent_huge_pages_off() {
-    std::ifstream f("/sys/kernel/mm/transparent_hugepage/enabled");
-    std::string s;
-    return !std::getline(f, s) || s.find("[never]") != std::string::npos;
-}
-
-TEST(BigArray, GrowthKeepsEveryElementOnTheHeapAndInTheMapping) {
-    // 40'000 rows are about 16 MiB: the array starts on the heap, moves into a mapping at
-    // 1 MiB and is then grown by mremap several times.
+TEST(BigArray, GrowthKeepsEveryElement) {
+    // 40'000 rows are about 16 MiB: the array is grown a dozen times, from a small block
+    // to one large enough to get a mapping of its own.
     BigArray<Row> rows;
     const std::size_t n = 40'000;
     for (std::size_t i = 0; i < n; ++i) rows.push_back(row(i));
-    // A mapping starts on a page; what malloc hands out for large blocks does not.
-    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(rows.data()) % 4096, 0u);
     expect_rows(rows, n);
     EXPECT_EQ(&rows.back(), &rows[n - 1]);
     EXPECT_EQ(rows.end() - rows.begin(), static_cast<std::ptrdiff_t>(n));
@@ -89,8 +55,8 @@ TEST(BigArray, GrowthKeepsEveryElementOnTheHeapAndInTheMapping) {
 }
 
 TEST(BigArray, AppendingOneOfItsOwnElementsWhileGrowing) {
-    // At each of these sizes the next append reallocates: on the heap, across into a
-    // mapping, and inside a mapping. The argument points into the storage being replaced.
+    // At each of these sizes the next append reallocates, from blocks small and large. The
+    // argument points into the storage being replaced.
     for (std::size_t fill : {std::size_t{1}, std::size_t{4}, std::size_t{2000}}) {
         BigArray<Row> rows;
         for (std::size_t i = 0; i < fill; ++i) rows.push_back(row(i));
@@ -172,103 +138,15 @@ TEST(BigArray, ImpossibleSizesThrowBadAllocAndKeepTheContents) {
     BigArray<Row> rows = {row(0), row(1), row(2)};
     const std::size_t too_many = std::numeric_limits<std::size_t>::max() / sizeof(Row) + 1;
     EXPECT_THROW(rows.reserve(too_many), std::bad_alloc);
-    // Addressable on paper, more than any address space: the mapping itself fails.
+    // More than any address space.
     EXPECT_THROW(rows.reserve(std::size_t{1} << 56), std::bad_alloc);
     expect_rows(rows, 3);
 
-    rows.resize(10'000);  // now in a mapping, which has to be grown by mremap
+    rows.resize(10'000);  // now a large block
     EXPECT_THROW(rows.reserve(std::size_t{1} << 56), std::bad_alloc);
     EXPECT_EQ(rows[2].serial, 2u);
     rows.push_back(row(5));
     EXPECT_EQ(rows.back().serial, 5u);
-}
-
-TEST(BigMapping, FailuresToMapAreBadAlloc) {
-    for (Pages pages : {Pages::normal, Pages::huge}) {
-        EXPECT_THROW(BigMapping(std::numeric_limits<std::size_t>::max(), pages), std::bad_alloc);
-        EXPECT_THROW(BigMapping(std::size_t{1} << 62, pages), std::bad_alloc);
-
-        BigMapping m(4 << 20, pages);
-        m.data()[0] = 'a';
-        m.data()[m.size() - 1] = 'z';
-        const char* before = m.data();
-        const std::size_t size = m.size();
-        EXPECT_THROW(m.grow(std::size_t{1} << 62), std::bad_alloc);
-        EXPECT_THROW(m.grow(std::numeric_limits<std::size_t>::max()), std::bad_alloc);
-        ASSERT_EQ(m.data(), before);
-        ASSERT_EQ(m.size(), size);
-        EXPECT_EQ(m.data()[0], 'a');
-        EXPECT_EQ(m.data()[size - 1], 'z');
-    }
-}
-
-TEST(BigMapping, LengthsAreRoundedToTheirPages) {
-    EXPECT_EQ(mapped_length(0, Pages::huge), 0u);
-    EXPECT_EQ(mapped_length(1, Pages::normal), 4096u);
-    EXPECT_EQ(mapped_length(1, Pages::huge), 4096u);  // too small to be worth a huge page
-    EXPECT_EQ(mapped_length(kHugePageBytes + 1, Pages::normal), kHugePageBytes + 4096);
-    EXPECT_EQ(mapped_length(kHugePageBytes + 1, Pages::huge), 2 * kHugePageBytes);
-    EXPECT_THROW(mapped_length(std::numeric_limits<std::size_t>::max() - 100, Pages::normal),
-                 std::bad_alloc);
-
-    BigMapping none(0);
-    EXPECT_EQ(none.data(), nullptr);
-    none.grow(10);
-    ASSERT_NE(none.data(), nullptr);
-    EXPECT_EQ(none.size(), 4096u);
-    EXPECT_EQ(none.data()[4095], 0);  // fresh pages are zero
-}
-
-TEST(BigMapping, GrowthKeepsContentsAndHugeMappingsStayAligned) {
-    struct Case {
-        Pages pages;
-        std::size_t first, second, third;
-    };
-    const std::vector<Case> cases = {
-        {Pages::normal, 100, 3 << 20, 64 << 20},
-        {Pages::huge, 100, 3 << 20, 64 << 20},  // small, then across into huge pages
-        {Pages::huge, 4 << 20, 6 << 20, 200 << 20},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.pages));
-        BigMapping m(c.first, c.pages);
-        for (std::size_t i = 0; i < c.first; ++i) m.data()[i] = static_cast<char>(i * 7);
-        // Something mapped right behind it makes growing in place impossible at least once.
-        BigMapping neighbour(1 << 20);
-        m.grow(c.second);
-        BigMapping neighbour2(1 << 20);
-        m.grow(c.third);
-        ASSERT_GE(m.size(), c.third);
-        for (std::size_t i = 0; i < c.first; ++i)
-            ASSERT_EQ(m.data()[i], static_cast<char>(i * 7)) << i;
-        EXPECT_EQ(m.data()[c.third - 1], 0);
-        if (c.pages == Pages::huge) {
-            EXPECT_TRUE(huge_aligned(m.data()));
-            EXPECT_EQ(m.size() % kHugePageBytes, 0u);
-        }
-        m.data()[m.size() - 1] = 1;  // the whole length is writable
-    }
-}
-
-TEST(BigMapping, OnlyHugeMappingsAreOfferedToTheKernelForHugePages) {
-    if (transparent_huge_pages_off()) GTEST_SKIP() << "transparent huge pages are off";
-    BigMapping huge(8 << 20, Pages::huge);
-    BigMapping normal(8 << 20, Pages::normal);
-    if (thp_eligible(huge.data()) < 0) GTEST_SKIP() << "kernel does not report THPeligible";
-    EXPECT_EQ(thp_eligible(huge.data()), 1);
-    EXPECT_EQ(thp_eligible(normal.data()), 0);
-    normal.grow(100 << 20);
-    EXPECT_EQ(thp_eligible(normal.data()), 0);
-
-    // The advice must hold for a grown (and maybe moved) mapping, also for one that started
-    // too small for huge pages.
-    BigMapping small(100, Pages::huge);
-    BigMapping behind(1 << 20);
-    for (BigMapping* m : {&huge, &small}) {
-        m->grow(100 << 20);
-        EXPECT_EQ(thp_eligible(m->data()), 1);
-        EXPECT_EQ(thp_eligible(m->data() + m->size() - 1), 1);
-    }
 }
 
 TEST(TextStore, BlocksGrowWithTheStoreAndKeepEveryView) {
