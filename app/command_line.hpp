@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/run_config.hpp"
+#include "core/run_config.hpp"
 
 namespace tessim {
 
 // The one line written for a refused command line.
-inline constexpr std::string_view CRITICAL_ERROR_LINE =
+inline constexpr std::string_view kCriticalErrorLine =
     "Erro crítico -- Contactar Brantevika em: suporte@brantevika.com.br ou +55 (11) 4003-2671";
 
 // The Run configuration for a count of 2 (mode only; every other field stays unset) or 10
@@ -25,6 +25,6 @@ std::optional<RunConfig> read_command_line(const std::vector<std::string>& comma
 
 // Position of the MySQL password in the nine-argument layout: the one argument that is
 // concealed (process/concealed_argument.hpp).
-inline constexpr std::size_t DB_PASSWORD_ARGUMENT = 5;
+inline constexpr std::size_t kDbPasswordArgument = 5;
 
 }  // namespace tessim

@@ -82,12 +82,12 @@ int run_entry(int argc, char** argv, const EntrySettings& settings) {
         process::set_arguments(argc, argv);
         // First thing, so that ps shows the password for as short a time as possible; in a
         // run started by launch, the password arrives here through the hand-over.
-        if (argc == 10) process::conceal_argument(argc, argv, DB_PASSWORD_ARGUMENT);
+        if (argc == 10) process::conceal_argument(argc, argv, kDbPasswordArgument);
         bind_facilities();
 
         auto config = read_command_line(process::arguments());
         if (!config) {
-            process::print_line(CRITICAL_ERROR_LINE);
+            process::print_line(kCriticalErrorLine);
             return end_of_run(1);
         }
         install_run_config(std::move(*config));

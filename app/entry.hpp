@@ -9,7 +9,8 @@
 #include <string>
 
 #include "app/modes.hpp"
-#include "app/run_config.hpp"
+#include "core/constants.hpp"
+#include "core/run_config.hpp"
 
 namespace tessim {
 

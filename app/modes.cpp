@@ -1,7 +1,7 @@
 #include "app/modes.hpp"
 
-#include "app/run_config.hpp"
 #include "app/version.hpp"
+#include "core/run_config.hpp"
 #include "discovery/descoberta.hpp"
 #include "process/end_run.hpp"
 #include "process/launch.hpp"

@@ -1,6 +1,7 @@
 #include "app/version.hpp"
 
-#include "app/run_config.hpp"
+#include "core/constants.hpp"
+#include "core/run_config.hpp"
 #include "process/console.hpp"
 #include "process/end_run.hpp"
 #include "process/launch.hpp"
@@ -26,7 +27,7 @@ std::string version_line(std::string_view program_name) {
 
 void get_version() {
     const auto& command_line = process::arguments();
-    process::print_line(RIGHTS_NOTICE);
+    process::print_line(kRightsNotice);
     process::print_line(version_line(command_line.empty() ? "" : command_line.front()));
     throw process::EndRun{0};
 }

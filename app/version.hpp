@@ -6,7 +6,7 @@
 
 namespace tessim {
 
-inline constexpr std::string_view RIGHTS_NOTICE =
+inline constexpr std::string_view kRightsNotice =
     "Copyright (c) 2024 Brantevika Tecnologia. Todos os direitos reservados.";
 
 // The program name with every "./" (left to right, non-overlapping) replaced by one space,

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/palette.hpp"
-#include "app/run_config.hpp"
+#include "core/constants.hpp"
+#include "core/palette.hpp"
+#include "core/run_config.hpp"
 #include "discovery/entry.hpp"
 #include "process/console.hpp"
 #include "process/end_run.hpp"

@@ -6,11 +6,11 @@
 # Depends comes from the shared libraries the program links (dpkg-shlibdeps).
 
 # The version is the program's own, read from where the program keeps it.
-file(STRINGS ${PROJECT_SOURCE_DIR}/app/run_config.hpp tessim_version_line
+file(STRINGS ${PROJECT_SOURCE_DIR}/core/constants.hpp tessim_version_line
      REGEX "VERSION = \"[0-9.]+\"")
 string(REGEX MATCH "[0-9.]+" tessim_version "${tessim_version_line}")
 if(NOT tessim_version)
-  message(FATAL_ERROR "VERSION not found in app/run_config.hpp")
+  message(FATAL_ERROR "VERSION not found in core/constants.hpp")
 endif()
 
 set(tessim_share share/tessim-clientes)

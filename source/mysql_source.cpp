@@ -3,7 +3,7 @@
 #include <charconv>
 #include <system_error>
 
-#include "app/run_config.hpp"
+#include "core/run_config.hpp"
 #include "source/batched_rows.hpp"
 #include "source/customer_statement.hpp"
 #include "source/option_files.hpp"

@@ -296,8 +296,8 @@ std::int64_t get_timestamp() {
 std::string configuracao_sender(std::string_view quest_db_ip, std::string_view quest_db_port) {
     std::string conf = "http::addr=";
     conf.append(quest_db_ip).append(":").append(quest_db_port);
-    conf.append(";username=").append(QUESTDB_USER);
-    conf.append(";password=").append(QUESTDB_PASSWORD).append(";");
+    conf.append(";username=").append(kQuestDbUser);
+    conf.append(";password=").append(kQuestDbPassword).append(";");
     return conf;
 }
 
@@ -331,10 +331,10 @@ namespace {
 
 ingress::RowShape forma_da_linha() {
     std::vector<ingress::ColumnName> nomes;
-    nomes.reserve(TOTAL_COLUNAS);
+    nomes.reserve(kColumnCount);
     for (const ColunaLinha& c : kColunasLinha) nomes.emplace_back(c.coluna);
     nomes.emplace_back(kColunaTimestamp);
-    return ingress::RowShape(TABELA, nomes, COLUNA_DESIGNADA);
+    return ingress::RowShape(kTable, nomes, kDesignatedColumn);
 }
 
 }  // namespace
@@ -351,14 +351,14 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
     for (std::size_t i = 0; i < kColunasLinha.size(); ++i)
         m.indices[i] = macro_index(kColunasLinha[i].chave);
     // Declared type of every column we write: what the table says, else the catalogue.
-    for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i) {
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
         for (const auto& c : catalogo_colunas)
             if (c.nome == m.forma.column(i)) m.declarado[i] = std::string(c.tipo);
     }
     for (const auto& [nome, tipo] : existentes)
-        for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i)
+        for (std::size_t i = 0; i < kColumnCount; ++i)
             if (m.forma.column(i) == nome) m.declarado[i] = tipo;
-    for (std::size_t i = 0; i < TOTAL_COLUNAS; ++i) {
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
         m.familia[i] = static_cast<std::uint8_t>(familia(m.declarado[i]));
         const Inteiros faixa = faixa_inteira(m.declarado[i]).value_or(Inteiros{0, 0});
         m.minimo[i] = faixa.min;
@@ -435,7 +435,7 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
                       const std::string& conf_sender) {
     const std::int64_t timestamp = get_timestamp();
     try {
-        const std::optional<Json> lista_colunas = consulta(std::string(MOSTRAR_COLUNAS));
+        const std::optional<Json> lista_colunas = consulta(std::string(kShowColumns));
         if (!lista_colunas)
             throw std::runtime_error("sem resposta a SHOW COLUMNS na verificação final");
         // Missing "dataset" (the table is still missing) is not an ingestion failure: it

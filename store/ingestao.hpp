@@ -47,10 +47,10 @@ ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo
 // row shape (table and column names, checked once), where each column's value sits in an
 // entry, and the run timestamp.
 struct MontagemLinha {
-    std::array<std::string, TOTAL_COLUNAS> declarado;
-    std::array<std::uint8_t, TOTAL_COLUNAS> familia{};
-    std::array<std::int64_t, TOTAL_COLUNAS> minimo{}, maximo{};
-    std::array<std::size_t, TOTAL_COLUNAS - 1> indices{};
+    std::array<std::string, kColumnCount> declarado;
+    std::array<std::uint8_t, kColumnCount> familia{};
+    std::array<std::int64_t, kColumnCount> minimo{}, maximo{};
+    std::array<std::size_t, kColumnCount - 1> indices{};
     std::int64_t timestamp = 0;
     ingress::RowShape forma;
 };

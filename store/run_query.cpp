@@ -6,7 +6,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "app/run_config.hpp"
+#include "core/run_config.hpp"
 #include "process/console.hpp"
 #include "store/answer_parse.hpp"
 #include "store/form_encode.hpp"
@@ -36,8 +36,8 @@ std::optional<std::string> troca(const std::string& base_url, const std::string&
                                  std::string& falha) {
     const std::string url =
         base_url + "/exec?" + form_encode({{"query", sql_query}, {"fmt", "json"}});
-    const std::string user(QUESTDB_USER);
-    const std::string password(QUESTDB_PASSWORD);
+    const std::string user(kQuestDbUser);
+    const std::string password(kQuestDbPassword);
 
     CurlHandle curl(curl_easy_init(), &curl_easy_cleanup);
     if (!curl) throw std::bad_alloc();

@@ -7,11 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
-namespace tessim {
+#include "core/constants.hpp"
 
-// QuestDB's credentials are fixed in the program; row ingestion uses the same pair.
-inline constexpr std::string_view QUESTDB_USER = "brantevika";
-inline constexpr std::string_view QUESTDB_PASSWORD = "sentinelQT";
+namespace tessim {
 
 // The query endpoint always listens on port 9000 of the configured QuestDB address.
 std::string questdb_exec_base();

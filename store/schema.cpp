@@ -4,7 +4,7 @@
 
 #include <utf8proc.h>
 
-#include "app/palette.hpp"
+#include "core/palette.hpp"
 #include "process/console.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
@@ -14,7 +14,7 @@ namespace tessim {
 using tavmolibrary::process_library::print_line;
 using Json = nlohmann::ordered_json;
 
-const std::array<ColunaTabela, TOTAL_COLUNAS> catalogo_colunas = {{
+const std::array<ColunaTabela, kColumnCount> catalogo_colunas = {{
     {"idServico", "INT", "INT"},
     {"idCliente", "INT", "INT"},
     {"nomeCliente", "SYMBOL", "SYMBOL capacity 1048576 CACHE"},
@@ -165,15 +165,15 @@ std::size_t tamanho_dataset(const std::optional<Json>& lista_colunas) {
 void esquemaTabela(const ConsultaQuestDB& consulta) {
     // The truncation's answer is not looked at: for a missing table it is an error answer,
     // and the check below finds that out anyway.
-    consulta(std::string(TRUNCAR_TABELA));
+    consulta(std::string(kTruncateTable));
     const auto colunas = colunas_tabela();
-    const std::optional<Json> lista_colunas = consulta(std::string(MOSTRAR_COLUNAS));
+    const std::optional<Json> lista_colunas = consulta(std::string(kShowColumns));
 
     // Any failure while counting or migrating means the table is not in a state we can
     // widen, and creating it is the recovery. Only std::exception is caught: the run-time
     // limiter's end-of-run request must pass through.
     try {
-        if (tamanho_dataset(lista_colunas) > TOTAL_COLUNAS - 1) return;
+        if (tamanho_dataset(lista_colunas) > kColumnCount - 1) return;
         print_line(std::string(YELLOW) +
                    "O QuestDB se encontra com a tabela desatualizada, atualizando tabela!" +
                    std::string(RESET));

@@ -13,6 +13,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "core/constants.hpp"
+
 namespace tessim {
 
 struct ColunaTabela {
@@ -23,16 +25,15 @@ struct ColunaTabela {
     std::string_view clausula;
 };
 
-inline constexpr std::string_view TABELA = "tessimClientes";
-inline constexpr std::string_view TRUNCAR_TABELA = "TRUNCATE TABLE tessimClientes;";
-inline constexpr std::string_view MOSTRAR_COLUNAS = "SHOW COLUMNS FROM tessimClientes";
-inline constexpr std::size_t TOTAL_COLUNAS = 32;
+inline constexpr std::string_view kTruncateTable = "TRUNCATE TABLE tessimClientes;";
+inline constexpr std::string_view kShowColumns = "SHOW COLUMNS FROM tessimClientes";
+inline constexpr std::size_t kColumnCount = 32;
 // The designated timestamp of the creation statement.
-inline constexpr std::string_view COLUNA_DESIGNADA = "dataCadastro";
+inline constexpr std::string_view kDesignatedColumn = "dataCadastro";
 
 // The 32 columns in the order of the migration list (which differs from the creation
 // statement in where motivoRescisao, ruc and tipoPessoa stand).
-extern const std::array<ColunaTabela, TOTAL_COLUNAS> catalogo_colunas;
+extern const std::array<ColunaTabela, kColumnCount> catalogo_colunas;
 
 // Column name -> its ALTER ... ADD COLUMN statement, in catalogue order.
 std::vector<std::pair<std::string, std::string>> colunas_tabela();

@@ -1,6 +1,6 @@
 #include "store/send_questdb.hpp"
 
-#include "app/run_config.hpp"
+#include "core/run_config.hpp"
 #include "store/ingestao.hpp"
 #include "store/run_lock.hpp"
 #include "store/run_query.hpp"
@@ -12,12 +12,12 @@ bool sendQuestDB(const DescobertaClientesDB& descobertaClientes) {
     const RunConfig& config = run_config();
     // Held from before the truncation until the last row is delivered: a run that overlaps
     // this one waits here, so the table never receives two loads at once.
-    const RunLock lock = RunLock::acquire(run_lock_name(config.quest_db_ip.get(), TABELA));
+    const RunLock lock = RunLock::acquire(run_lock_name(config.quest_db_ip.get(), kTable));
     // Every value is checked against the type it will meet before anything empties or alters
     // the table, so that one bad value leaves the last good snapshot whole. The look at the
     // declared types is silent: whether QuestDB answers or not, the run goes on to print what
     // it always printed.
-    const auto declaradas = colunas_declaradas(consulta_silenciosa(std::string(MOSTRAR_COLUNAS)));
+    const auto declaradas = colunas_declaradas(consulta_silenciosa(std::string(kShowColumns)));
     if (!confereValores(descobertaClientes, declaradas)) return false;
     esquemaTabela();
     const std::string conf =

@@ -13,7 +13,7 @@
 
 #include "app/entry.hpp"
 #include "app/modes.hpp"
-#include "app/palette.hpp"
+#include "core/palette.hpp"
 #include "process/console.hpp"
 #include "process/end_run.hpp"
 

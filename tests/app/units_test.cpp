@@ -7,8 +7,8 @@
 
 #include "app/command_line.hpp"
 #include "app/modes.hpp"
-#include "app/palette.hpp"
 #include "app/version.hpp"
+#include "core/palette.hpp"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "app/run_config.hpp"
+#include "core/run_config.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
@@ -35,7 +35,7 @@ std::string request_line(const std::string& head) {
 TEST(RunQueryRequest, RequestLineAndBasicAuthentication) {
     LocalResponder responder({http_reply(200, R"({"ok":1})")});
     CaptureStdout();
-    const auto answer = run_query_at(responder.base_url(), std::string(MOSTRAR_COLUNAS));
+    const auto answer = run_query_at(responder.base_url(), std::string(kShowColumns));
     EXPECT_EQ(GetCapturedStdout(), "");
     ASSERT_TRUE(answer.has_value());
     const auto requests = responder.requests();

@@ -29,7 +29,7 @@ TEST(CriacaoTabela, ExactBytes) {
               std::string::npos);
     EXPECT_NE(criacao_tabela.find("dataAtraso TIMESTAMP," + std::string(43, ' ') + "\n"),
               std::string::npos);
-    EXPECT_NE(criacao_tabela.find("timestamp (" + std::string(COLUNA_DESIGNADA) + ")"),
+    EXPECT_NE(criacao_tabela.find("timestamp (" + std::string(kDesignatedColumn) + ")"),
               std::string::npos);
 }
 

@@ -7,8 +7,8 @@
 #include <sstream>
 #include <thread>
 
-#include "app/palette.hpp"
-#include "app/run_config.hpp"
+#include "core/palette.hpp"
+#include "core/run_config.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
@@ -110,7 +110,7 @@ TEST_F(QuestDbSchema, MissingTableIsCreated) {
     EXPECT_EQ(saida, (std::vector<std::string>{linha_nao_encontrada, "{'ddl': 'OK'}"}));
     expect_full_table();
     // The phase's own view of the new table, as the ingestion phase will read it.
-    const auto existentes = colunas_existentes(sql(std::string(MOSTRAR_COLUNAS)));
+    const auto existentes = colunas_existentes(sql(std::string(kShowColumns)));
     ASSERT_EQ(existentes.size(), 32u);
     EXPECT_EQ(existentes[0], (std::pair<std::string, std::string>{"idServico", "INT"}));
     EXPECT_EQ(existentes[31], (std::pair<std::string, std::string>{"timestamp", "TIMESTAMP"}));
@@ -123,7 +123,7 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
     ASSERT_NE(pos, std::string::npos);
     sem_timestamp.replace(pos, linha.size(), "\n");
     ASSERT_EQ(printed_form(sql(sem_timestamp)), "{'ddl': 'OK'}");
-    ASSERT_EQ(sql(std::string(MOSTRAR_COLUNAS))["dataset"].size(), 31u);
+    ASSERT_EQ(sql(std::string(kShowColumns))["dataset"].size(), 31u);
 
     CaptureStdout();
     esquemaTabela();
@@ -164,8 +164,8 @@ TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
     CaptureStdout();
     esquemaTabela(registrada);
     EXPECT_EQ(GetCapturedStdout(), "");
-    EXPECT_EQ(enviadas, (std::vector<std::string>{std::string(TRUNCAR_TABELA),
-                                                  std::string(MOSTRAR_COLUNAS)}));
+    EXPECT_EQ(enviadas,
+              (std::vector<std::string>{std::string(kTruncateTable), std::string(kShowColumns)}));
     EXPECT_EQ(await_value("select count() from tessimClientes", 0), 0);
     expect_full_table();
 }

@@ -2,8 +2,8 @@
 
 #include <sstream>
 
-#include "app/palette.hpp"
-#include "app/run_config.hpp"
+#include "core/palette.hpp"
+#include "core/run_config.hpp"
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
 #include "tests/store/local_responder.hpp"
@@ -63,7 +63,7 @@ Execucao executar(const std::vector<std::string>& respostas) {
 }
 
 std::vector<std::string> inicio() {
-    return {std::string(TRUNCAR_TABELA), std::string(MOSTRAR_COLUNAS)};
+    return {std::string(kTruncateTable), std::string(kShowColumns)};
 }
 
 std::vector<std::string> com_alters(std::vector<std::string> consultas, std::size_t quantos) {

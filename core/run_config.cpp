@@ -1,4 +1,4 @@
-#include "app/run_config.hpp"
+#include "core/run_config.hpp"
 
 #include <stdexcept>
 

@@ -1,15 +1,11 @@
 #pragma once
-// Module-wide run state: the constants, and the Run configuration filled once from the
-// command line and read-only afterwards. This is the only mutable global of the program.
+// The Run configuration: filled once from the command line and read-only afterwards. This is
+// the only mutable global of the program.
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace tessim {
-
-inline constexpr std::string_view VERSION = "1.0.8";
-inline constexpr int RUNTIME_LIMIT = 900;
 
 // A field that a layout may leave unset, which differs from the empty text: reading an
 // unset field throws std::logic_error naming it.
