@@ -6,9 +6,8 @@
 #include "core/constants.hpp"
 #include "core/palette.hpp"
 #include "core/run_config.hpp"
-#include "discovery/entry.hpp"
+#include "discovery/discovery_list.hpp"
 #include "process/console.hpp"
-#include "process/end_run.hpp"
 #include "source/mysql_source.hpp"
 #include "store/printed_form.hpp"
 #include "store/send_questdb.hpp"
@@ -92,8 +91,8 @@ void descobertaClientes() {
         return;
     }
     // Nothing needs the raw records once their entries exist: the entries take their place.
-    const DescobertaClientesDB descobertaClientesDB = build_discovery_list(std::move(rows));
-    if (!sendQuestDB(descobertaClientesDB)) throw tavmolibrary::process_library::EndRun{1};
+    const DiscoveryList descobertaClientesDB = build_discovery_list(std::move(rows));
+    sendQuestDB(descobertaClientesDB);
     print_line("OK");
 }
 

@@ -9,8 +9,8 @@ namespace tessim {
 
 // Reads every contract, normalises it, builds the discovery list, then either prints the
 // debug view (zabbix_host "debug") or loads QuestDB and prints "OK". Returns when the run
-// is complete; throws EndRun{1} when the rows did not reach QuestDB (the ingestion
-// client's "Erro: " line is already on standard error); any other failure throws through.
+// is complete; throws StoreFailure when the rows did not reach QuestDB, and any other
+// failure through.
 void descobertaClientes();
 
 // One line of the debug view: the raw values of a record between parentheses, separated by

@@ -158,15 +158,15 @@ CustomerRows obterDadosCliente(MYSQL* conn) {
     // rows are still read before this returns, and nothing else happens in between.
     MysqlResult res = result_of(conn, mysql_use_result(conn));
     std::vector<Column> cols = columns_of(res.get());
-    if (cols.size() != kCampos)
+    if (cols.size() != kFieldCount)
         throw QueryError(0, "a consulta de clientes devolveu " + std::to_string(cols.size()) +
-                                " colunas, esperadas " + std::to_string(kCampos));
+                                " colunas, esperadas " + std::to_string(kFieldCount));
     CustomerRows rows;
     BatchedRows batched(conn, res.get());
     while (MYSQL_ROW row = batched.next()) {
         const unsigned long* lengths = mysql_fetch_lengths(res.get());
         CustomerRecord& record = rows.records.emplace_back();
-        for (std::size_t i = 0; i < kCampos; ++i)
+        for (std::size_t i = 0; i < kFieldCount; ++i)
             record[i] = column_value(cols[i].kind, row[i], lengths[i], rows.texts, cols[i].name);
     }
     if (mysql_errno(conn) != 0) query_failed(conn, "falha ao ler o resultado");

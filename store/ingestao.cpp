@@ -3,7 +3,6 @@
 #include <sys/time.h>
 
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -11,9 +10,9 @@
 #include <optional>
 #include <system_error>
 
+#include "core/failure.hpp"
 #include "ingress/errors.hpp"
 #include "ingress/sender.hpp"
-#include "process/console.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 
@@ -21,47 +20,6 @@ namespace tessim {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// The row's columns in the order they are handed over, with the macro key each one reads;
-// the 32nd column carries the run timestamp.
-struct ColunaLinha {
-    std::string_view coluna;
-    std::string_view chave;
-};
-constexpr std::array<ColunaLinha, 31> kColunasLinha = {{
-    {"idServico", "{#ID_SERVICO}"},
-    {"idCliente", "{#ID_CLIENTE}"},
-    {"nomeCliente", "{#NOME_CLIENTE}"},
-    {"cpf", "{#CPF_CLIENTE}"},
-    {"cnpj", "{#CNPJ_CLIENTE}"},
-    {"bairro", "{#BAIRRO}"},
-    {"cidade", "{#CIDADE}"},
-    {"estado", "{#ESTADO}"},
-    {"statusCliente", "{#STATUS_CLIENTE}"},
-    {"ativo", "{#ATIVO}"},
-    {"dataInstalacao", "{#DATA_INSTALACAO}"},
-    {"dataCadastro", "{#DATA_CADASTRO}"},
-    {"diaVencimento", "{#DIA_VENCIMENTO}"},
-    {"dataRescisao", "{#DATA_RESCISAO}"},
-    {"dataSuspensao", "{#DATA_SUSPENSAO}"},
-    {"dataFinalFidelidade", "{#DATA_FINAL_FIDELIDADE}"},
-    {"motivoSuspensao", "{#MOTIVO_SUSPENSAO}"},
-    {"motivoRescisao", "{#MOTIVO_RESCISAO}"},
-    {"ruc", "{#RUC}"},
-    {"tipoPessoa", "{#TIPO_PESSOA}"},
-    {"nomeEmpresa", "{#NOME_EMPRESA}"},
-    {"nomePlano", "{#NOME_PLANO}"},
-    {"valorPlano", "{#VALOR_PLANO}"},
-    {"nomeVendedor", "{#NOME_VENDEDOR}"},
-    {"dataNascimento", "{#DATA_NASCIMENTO}"},
-    {"titulosAtraso", "{#TITULOS_ATRASO}"},
-    {"valorAtraso", "{#VALOR_ATRASO}"},
-    {"dataAtraso", "{#DATA_ATRASO}"},
-    {"isento", "{#ISENTO}"},
-    {"dataVencimentoContrato", "{#DATA_VENCIMENTO_CONTRATO}"},
-    {"contratosSemAssinatura", "{#CONTRATOS_SEM_ASSINATURA}"},
-}};
-constexpr std::string_view kColunaTimestamp = "timestamp";
 
 enum class Familia { inteiro, flutuante, texto, tempo, outra };
 
@@ -271,7 +229,7 @@ std::string descreve(const Value& v) {
 }
 
 std::string id_servico(const DiscoveryEntry& contrato) {
-    const Value& id = contrato.at("{#ID_SERVICO}");
+    const Value& id = contrato[idServico];
     if (id.kind == Kind::integer) return std::to_string(id.u.integer);
     return descreve(id);
 }
@@ -332,8 +290,8 @@ namespace {
 ingress::RowShape forma_da_linha() {
     std::vector<ingress::ColumnName> nomes;
     nomes.reserve(kColumnCount);
-    for (const ColunaLinha& c : kColunasLinha) nomes.emplace_back(c.coluna);
-    nomes.emplace_back(kColunaTimestamp);
+    for (const std::size_t f : kRowOrder) nomes.emplace_back(kFields[f].column);
+    nomes.emplace_back(kRunTimestampColumn);
     return ingress::RowShape(kTable, nomes, kDesignatedColumn);
 }
 
@@ -345,16 +303,13 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
                     .familia = {},
                     .minimo = {},
                     .maximo = {},
-                    .indices = {},
                     .timestamp = timestamp,
                     .forma = forma_da_linha()};
-    for (std::size_t i = 0; i < kColunasLinha.size(); ++i)
-        m.indices[i] = macro_index(kColunasLinha[i].chave);
-    // Declared type of every column we write: what the table says, else the catalogue.
-    for (std::size_t i = 0; i < kColumnCount; ++i) {
-        for (const auto& c : catalogo_colunas)
-            if (c.nome == m.forma.column(i)) m.declarado[i] = std::string(c.tipo);
-    }
+    // Declared type of every column we write: what the table says, else the one the
+    // creation statement gives it.
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        m.declarado[i] = std::string(type_of(kFields[kRowOrder[i]].clause));
+    m.declarado[kFieldCount] = std::string(type_of(kRunTimestampClause));
     for (const auto& [nome, tipo] : existentes)
         for (std::size_t i = 0; i < kColumnCount; ++i)
             if (m.forma.column(i) == nome) m.declarado[i] = tipo;
@@ -369,8 +324,8 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
 
 template <class Linha>
 void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha& linha) {
-    for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
-        const Value& valor = contrato.values[m.indices[i]];
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        const Value& valor = contrato[kRowOrder[i]];
         if (valor.is_null()) continue;
         auto poe = [&](auto forma) {
             if constexpr (std::is_same_v<decltype(forma), TextoFeito>)
@@ -393,28 +348,13 @@ void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha
         }
     }
     // The run's time as a time value: an integer would be read as microseconds.
-    linha.column(kColunasLinha.size(), ingress::TimestampNanos(m.timestamp));
+    linha.column(kFieldCount, ingress::TimestampNanos(m.timestamp));
 }
 
 template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&, ingress::RowWriter&);
 template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&, ingress::RowChecker&);
 
-namespace {
-
-// The failure on one line of standard error: the server's reason can span several lines,
-// and a caller reading the last line of the output must see all of it.
-void relata_falha(const std::exception& e) {
-    std::string linha = std::string("Erro: ") + e.what();
-    while (!linha.empty() && std::isspace(static_cast<unsigned char>(linha.back())))
-        linha.pop_back();
-    for (char& c : linha)
-        if (c == '\n' || c == '\r') c = ' ';
-    tavmolibrary::process_library::print_error_line(linha);
-}
-
-}  // namespace
-
-bool confereValores(const DescobertaClientesDB& lista,
+void confereValores(const DiscoveryList& lista,
                     const std::vector<std::pair<std::string, std::string>>& declaradas) {
     try {
         const MontagemLinha montagem = prepara_linhas(declaradas, 0);
@@ -422,17 +362,14 @@ bool confereValores(const DescobertaClientesDB& lista,
         for (const DiscoveryEntry& contrato : lista.entries)
             escreve_linha(montagem, contrato, linha);
     } catch (const ConversaoError& e) {
-        relata_falha(e);
-        return false;
+        throw StoreFailure(e.what());
     } catch (const ingress::IngressError& e) {
-        relata_falha(e);
-        return false;
+        throw StoreFailure(e.what());
     }
-    return true;
 }
 
-Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
-                      const std::string& conf_sender) {
+void faseIngestao(const DiscoveryList& lista, const ConsultaQuestDB& consulta,
+                  const std::string& conf_sender) {
     const std::int64_t timestamp = get_timestamp();
     try {
         const std::optional<Json> lista_colunas = consulta(std::string(kShowColumns));
@@ -440,7 +377,7 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
             throw std::runtime_error("sem resposta a SHOW COLUMNS na verificação final");
         // Missing "dataset" (the table is still missing) is not an ingestion failure: it
         // throws through, and nothing is written.
-        if (lista_colunas->at("dataset").empty()) return Ingestao::entregue;
+        if (lista_colunas->at("dataset").empty()) return;
 
         const MontagemLinha montagem =
             prepara_linhas(colunas_existentes(*lista_colunas), timestamp);
@@ -453,14 +390,11 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
                           });
         sender.close();
     } catch (const ingress::IngressError& e) {
-        relata_falha(e);
-        return Ingestao::falhou;
+        throw StoreFailure(e.what());
     } catch (const ConversaoError& e) {
         // Only when a column's declared type changed since confereValores looked.
-        relata_falha(e);
-        return Ingestao::falhou;
+        throw StoreFailure(e.what());
     }
-    return Ingestao::entregue;
 }
 
 }  // namespace tessim

@@ -10,7 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "discovery/entry.hpp"
+#include "core/fields.hpp"
+#include "discovery/discovery_list.hpp"
 #include "ingress/column_value.hpp"
 #include "ingress/line_encoder.hpp"
 #include "ingress/row_shape.hpp"
@@ -43,20 +44,18 @@ ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo
                                        std::string& scratch);
 
 // What writing the rows of one call needs once: the declared type of each of the 32 columns
-// (the re-check's answer over the catalogue), what each type means for the conversion, the
-// row shape (table and column names, checked once), where each column's value sits in an
-// entry, and the run timestamp.
+// (the re-check's answer over the field table's), what each type means for the conversion, the
+// row shape (table and column names, checked once) and the run timestamp.
 struct MontagemLinha {
     std::array<std::string, kColumnCount> declarado;
     std::array<std::uint8_t, kColumnCount> familia{};
     std::array<std::int64_t, kColumnCount> minimo{}, maximo{};
-    std::array<std::size_t, kColumnCount - 1> indices{};
     std::int64_t timestamp = 0;
     ingress::RowShape forma;
 };
 
-// `existentes` are the (name, type) pairs of SHOW COLUMNS; columns it lacks take the
-// catalogue's type.
+// `existentes` are the (name, type) pairs of SHOW COLUMNS; columns it lacks take the type
+// the creation statement gives them.
 MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::string>>& existentes,
                              std::int64_t timestamp);
 
@@ -76,22 +75,16 @@ extern template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&,
 // Every entry judged as a row of the columns `declaradas` (SHOW COLUMNS pairs, as for
 // prepara_linhas) would be written: the same conversions and the same refusals as the rows
 // that are sent, with nothing written and nothing sent. The first value that cannot be
-// stored gets its "Erro: " line on standard error (naming the contract and the column) and
-// the answer false. This runs before the table is touched, so that one bad value does not
-// leave it emptied.
-bool confereValores(const DescobertaClientesDB& lista,
+// stored throws StoreFailure naming the contract and the column. This runs before the table
+// is touched, so that one bad value does not leave it emptied.
+void confereValores(const DiscoveryList& lista,
                     const std::vector<std::pair<std::string, std::string>>& declaradas);
-
-enum class Ingestao {
-    entregue,  // every row accepted (or nothing to write)
-    falhou,    // the rows did not all arrive; the "Erro: " line is on standard error
-};
 
 // The ingestion phase: takes the run timestamp, re-checks the columns through `consulta`,
 // and writes every entry with one sender made from `conf_sender`. An ingestion failure or a
-// value that does not fit its column is reported on standard error and returned; every
-// other failure (no "dataset" in the re-check) throws.
-Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
+// value that does not fit its column throws StoreFailure; every other failure (no "dataset"
+// in the re-check) throws as it is.
+void faseIngestao(const DiscoveryList& lista, const ConsultaQuestDB& consulta,
                       const std::string& conf_sender);
 
 }  // namespace tessim

@@ -1,9 +1,7 @@
 #pragma once
 // The schema phase of the store writer: empty tessimClientes, then make sure it exists with
-// its 32 columns, widening it or creating it when needed. Also the table's catalogue, which
-// the ingestion phase reads too.
+// its 32 columns, widening it or creating it when needed.
 
-#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -14,31 +12,20 @@
 #include <nlohmann/json.hpp>
 
 #include "core/constants.hpp"
+#include "core/fields.hpp"
 
 namespace tessim {
 
-struct ColunaTabela {
-    std::string_view nome;
-    // The type as QuestDB names it in SHOW COLUMNS ("INT", "SYMBOL", ...).
-    std::string_view tipo;
-    // The type clause used in ALTER and CREATE statements.
-    std::string_view clausula;
-};
-
 inline constexpr std::string_view kTruncateTable = "TRUNCATE TABLE tessimClientes;";
 inline constexpr std::string_view kShowColumns = "SHOW COLUMNS FROM tessimClientes";
-inline constexpr std::size_t kColumnCount = 32;
-// The designated timestamp of the creation statement.
-inline constexpr std::string_view kDesignatedColumn = "dataCadastro";
 
-// The 32 columns in the order of the migration list (which differs from the creation
-// statement in where motivoRescisao, ruc and tipoPessoa stand).
-extern const std::array<ColunaTabela, kColumnCount> catalogo_colunas;
-
-// Column name -> its ALTER ... ADD COLUMN statement, in catalogue order.
+// Column name -> its ALTER ... ADD COLUMN statement, for the 32 columns in the migration
+// order (which differs from the creation statement in where motivoRescisao, ruc and
+// tipoPessoa stand).
 std::vector<std::pair<std::string, std::string>> colunas_tabela();
 
-// The CREATE TABLE statement, sent byte for byte as it stands (1476 characters).
+// The CREATE TABLE statement, sent byte for byte as it stands (1476 characters). Its column
+// lines are the field table's columns and clauses in creation order, then the run timestamp.
 extern const std::string_view criacao_tabela;
 
 // The (name, type) pairs of the "dataset" of a SHOW COLUMNS answer. Throws when the answer
@@ -48,8 +35,8 @@ std::vector<std::pair<std::string, std::string>> colunas_existentes(
 
 // The (name, type) pairs of a SHOW COLUMNS answer read before anything changes the table:
 // empty when the answer is absent or holds no column list (the table does not exist, or
-// QuestDB could not say), in which case the rows will meet the catalogue's types, those of
-// the creation statement.
+// QuestDB could not say), in which case the rows will meet the types of the creation
+// statement.
 std::vector<std::pair<std::string, std::string>> colunas_declaradas(
     const std::optional<nlohmann::ordered_json>& lista_colunas);
 

@@ -8,7 +8,7 @@
 
 namespace tessim {
 
-bool sendQuestDB(const DescobertaClientesDB& descobertaClientes) {
+void sendQuestDB(const DiscoveryList& descobertaClientes) {
     const RunConfig& config = run_config();
     // Held from before the truncation until the last row is delivered: a run that overlaps
     // this one waits here, so the table never receives two loads at once.
@@ -18,12 +18,12 @@ bool sendQuestDB(const DescobertaClientesDB& descobertaClientes) {
     // declared types is silent: whether QuestDB answers or not, the run goes on to print what
     // it always printed.
     const auto declaradas = colunas_declaradas(consulta_silenciosa(std::string(kShowColumns)));
-    if (!confereValores(descobertaClientes, declaradas)) return false;
+    confereValores(descobertaClientes, declaradas);
     esquemaTabela();
     const std::string conf =
         configuracao_sender(config.quest_db_ip.get(), config.quest_db_port.get());
     const ConsultaQuestDB consulta = [](const std::string& sql) { return run_query(sql); };
-    return faseIngestao(descobertaClientes, consulta, conf) == Ingestao::entregue;
+    faseIngestao(descobertaClientes, consulta, conf);
 }
 
 }  // namespace tessim

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "source/local_days.hpp"
-#include "source/normaliza.hpp"
+#include "source/normalization.hpp"
 #include "tests/support/civil_tm.hpp"
 #include "tests/support/tz_guard.hpp"
 

@@ -87,15 +87,18 @@ class QuestDbSchema : public ::testing::Test {
         ASSERT_EQ(colunas["dataset"].size(), 32u) << colunas.dump();
         std::map<std::string, Json> por_nome;
         for (const Json& linha : colunas["dataset"]) por_nome[linha[0]] = linha;
-        for (const ColunaTabela& c : catalogo_colunas) {
-            ASSERT_TRUE(por_nome.count(std::string(c.nome))) << c.nome;
-            const Json& linha = por_nome[std::string(c.nome)];
-            EXPECT_EQ(linha[1], std::string(c.tipo)) << c.nome;
-            EXPECT_EQ(linha[2], c.nome == "dataCadastro") << c.nome;
-            EXPECT_EQ(linha[3], c.nome == "dataCadastro" || c.nome == "idServico") << c.nome;
-            if (c.tipo == "SYMBOL") {
-                EXPECT_EQ(linha[4], true) << c.nome;
-                EXPECT_EQ("SYMBOL capacity " + linha[5].dump() + " CACHE", c.clausula) << c.nome;
+        std::vector<std::pair<std::string_view, std::string_view>> esperadas;
+        for (const Field& f : kFields) esperadas.emplace_back(f.column, f.clause);
+        esperadas.emplace_back(kRunTimestampColumn, kRunTimestampClause);
+        for (const auto& [nome, clausula] : esperadas) {
+            ASSERT_TRUE(por_nome.count(std::string(nome))) << nome;
+            const Json& linha = por_nome[std::string(nome)];
+            EXPECT_EQ(linha[1], std::string(type_of(clausula))) << nome;
+            EXPECT_EQ(linha[2], nome == "dataCadastro") << nome;
+            EXPECT_EQ(linha[3], nome == "dataCadastro" || nome == "idServico") << nome;
+            if (type_of(clausula) == "SYMBOL") {
+                EXPECT_EQ(linha[4], true) << nome;
+                EXPECT_EQ("SYMBOL capacity " + linha[5].dump() + " CACHE", clausula) << nome;
             }
         }
     }

@@ -1,4 +1,6 @@
-#include "source/normaliza.hpp"
+#include "source/normalization.hpp"
+
+#include "tests/support/normalized.hpp"
 #include "tests/support/tz_guard.hpp"
 
 #include <gtest/gtest.h>
@@ -10,7 +12,6 @@
 
 namespace tessim {
 namespace {
-
 
 CustomerRecord raw_record() {
     CustomerRecord r{};
@@ -43,7 +44,7 @@ TEST(Normaliza, HasAValue) {
         {Value::of_date(1970, 1, 1), true},
     };
     for (const auto& [v, expected] : cases)
-        EXPECT_EQ(tem_valor(v), expected) << kind_name(v.kind) << " '" << v.text() << "'";
+        EXPECT_EQ(has_value(v), expected) << kind_name(v.kind) << " '" << v.text() << "'";
 }
 
 TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
@@ -56,7 +57,7 @@ TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
     raw[cidadeCliente] = Value::null();
     raw[nomePlano] = text(mojibake);
     raw[nomeEmpresa] = text("   ");
-    CustomerRecord n = normalizar(raw, texts);
+    CustomerRecord n = normalized(raw, texts);
     EXPECT_EQ(n[nomeCliente].text(), "Maria");
     EXPECT_EQ(n[nomeCliente].text().data(), maria.data());  // no copy for unchanged text
     EXPECT_TRUE(n[bairroCliente].is_null());
@@ -154,7 +155,7 @@ TEST(Normaliza, DueDayBecomesAnInteger) {
     for (const auto& [in, out] : ok) {
         CustomerRecord raw = raw_record();
         raw[diaVencimento] = in;
-        EXPECT_EQ(normalizar(raw, texts)[diaVencimento], Value::of_integer(out)) << in.text();
+        EXPECT_EQ(normalized(raw, texts)[diaVencimento], Value::of_integer(out)) << in.text();
     }
     const Value bad[] = {Value::null(),          text(""),    text("dez"),
                          text("10.5"),           text("1 0"), Value::of_date(2021, 1, 10),
@@ -163,7 +164,7 @@ TEST(Normaliza, DueDayBecomesAnInteger) {
         CustomerRecord raw = raw_record();
         raw[diaVencimento] = in;
         try {
-            normalizar(raw, texts);
+            normalized(raw, texts);
             ADD_FAILURE() << "accepted " << kind_name(in.kind) << " '" << in.text() << "'";
         } catch (const NormalizationError& e) {
             std::string msg = e.what();
@@ -189,12 +190,12 @@ TEST(Normaliza, PriceIsAlwaysADouble) {
     for (const auto& [in, out] : cases) {
         CustomerRecord raw = raw_record();
         raw[valorPlano] = in;
-        EXPECT_EQ(normalizar(raw, texts)[valorPlano], Value::of_double(out)) << in.text();
+        EXPECT_EQ(normalized(raw, texts)[valorPlano], Value::of_double(out)) << in.text();
     }
     CustomerRecord raw = raw_record();
     raw[valorPlano] = text("R$ 10");
     try {
-        normalizar(raw, texts);
+        normalized(raw, texts);
         FAIL() << "read an unreadable price";
     } catch (const NormalizationError& e) {
         EXPECT_NE(std::string(e.what()).find("valorPlano"), std::string::npos);
@@ -215,14 +216,14 @@ TEST(Normaliza, PassThroughFieldsStayAsRead) {
     raw[ruc] = text("");
     raw[tipoPessoa] = text("F");
     raw[dataCadastro] = Value::of_datetime({2020, 1, 2, 3, 4, 5, 6});
-    CustomerRecord n = normalizar(raw, texts);
-    for (Campo f : {idCliente, statusCliente, isento, tituloAtraso, valorAtraso, ativo, idServico,
-                    contratosSemAssinatura, ruc, tipoPessoa})
-        EXPECT_EQ(n[f], raw[f]) << field_name(f);
+    CustomerRecord n = normalized(raw, texts);
+    for (std::size_t f : {idCliente, statusCliente, isento, tituloAtraso, valorAtraso, ativo,
+                          idServico, contratosSemAssinatura, ruc, tipoPessoa})
+        EXPECT_EQ(n[f], raw[f]) << kFields[f].name;
     EXPECT_EQ(n[valorPlano], Value::of_double(0.0));
     EXPECT_EQ(n[dataCadastro], Value::of_datetime({2020, 1, 2, 3, 4, 5, 0}));
     raw[valorAtraso] = dec("0.00");
-    EXPECT_EQ(normalizar(raw, texts)[valorAtraso], dec("0.00"));
+    EXPECT_EQ(normalized(raw, texts)[valorAtraso], dec("0.00"));
 }
 
 TEST(Normaliza, ABadDateNamesItsField) {
@@ -230,7 +231,7 @@ TEST(Normaliza, ABadDateNamesItsField) {
     CustomerRecord raw = raw_record();
     raw[dataRescisao] = text("ontem");
     try {
-        normalizar(raw, texts);
+        normalized(raw, texts);
         FAIL();
     } catch (const NormalizationError& e) {
         EXPECT_NE(std::string(e.what()).find("dataRescisao"), std::string::npos) << e.what();
