@@ -2,7 +2,7 @@
 
 #include "app/version.hpp"
 #include "core/run_config.hpp"
-#include "discovery/descoberta.hpp"
+#include "discovery/discovery_run.hpp"
 #include "process/launch.hpp"
 
 namespace tessim {

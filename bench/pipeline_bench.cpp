@@ -17,7 +17,7 @@
 #include "ingress/line_encoder.hpp"
 #include "source/mysql_source.hpp"
 #include "source/normalization.hpp"
-#include "store/ingestao.hpp"
+#include "store/ingestion.hpp"
 #include "store/schema.hpp"
 
 namespace {
@@ -34,7 +34,7 @@ const CustomerRows* database_rows() {
         ConnectionSettings settings;
         in >> settings.host >> settings.port >> settings.user >> settings.password >>
             settings.database;
-        MysqlConnection conn = conectar(settings);
+        MysqlConnection conn = connect_to_mysql(settings);
         return obterDadosCliente(conn.get());
     }();
     return rows ? &*rows : nullptr;
@@ -47,7 +47,7 @@ void run_pipeline(benchmark::State& state, const CustomerRows& rows) {
     ::setenv("TZ", "America/Sao_Paulo", 1);
     ::tzset();
     const std::size_t kRows = rows.records.size();
-    const MontagemLinha montagem = prepara_linhas({}, get_timestamp());
+    const RowPlan montagem = plan_rows({}, get_timestamp());
     ingress::LineEncoder encoder;
     TextStore texts;
     Normalizer normalizer(texts);
@@ -55,8 +55,8 @@ void run_pipeline(benchmark::State& state, const CustomerRows& rows) {
     for (auto _ : state) {
         DiscoveryEntry entry = rows.records[i];
         normalizer.normalize(entry);
-        ingress::RowWriter linha = encoder.begin_row(montagem.forma);
-        escreve_linha(montagem, entry, linha);
+        ingress::RowWriter linha = encoder.begin_row(montagem.shape);
+        write_row(montagem, entry, linha);
         encoder.end_row(linha, ingress::TimestampNanos::now());
         if (encoder.data().size() >= (4u << 20)) encoder.clear();
         if (++i == kRows) {

@@ -5,11 +5,8 @@
 // A std::vector copies itself at every doubling and for a moment holds the old and the new
 // copy at once. BigArray grows with realloc instead, which for blocks this large (each in
 // a mapping of its own) moves page tables with mremap rather than bytes, so the elements are
-// never copied and never resident twice.
-//
-// Grown through mappings of our own (mmap and mremap) instead of realloc, a run of a million
-// contracts had the same peak resident memory (570 MB) and took as long (README,
-// Performance).
+// never copied and never resident twice. (Mappings of our own would not do better: README,
+// Performance.)
 
 #include <cstddef>
 #include <cstdlib>

@@ -94,12 +94,12 @@ unsigned parse_port(std::string_view text) {
     return port;
 }
 
-MysqlConnection conectar(const ConnectionSettings& settings) {
-    return conectar(
+MysqlConnection connect_to_mysql(const ConnectionSettings& settings) {
+    return connect_to_mysql(
         settings, settings.password.empty() ? password_option_files() : std::vector<std::string>{});
 }
 
-MysqlConnection conectar(const ConnectionSettings& settings,
+MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
                          const std::vector<std::string>& option_files) {
     unsigned port = parse_port(settings.port);
     // Only an empty argument sends us to the files: with a password on the command line not
@@ -131,14 +131,14 @@ MysqlConnection conectar(const ConnectionSettings& settings,
     return conn;
 }
 
-MysqlResult run_query(MYSQL* conn, std::string_view sql) {
+MysqlResult run_statement(MYSQL* conn, std::string_view sql) {
     if (mysql_real_query(conn, sql.data(), sql.size()) != 0)
         query_failed(conn, "o servidor recusou a consulta");
     return result_of(conn, mysql_store_result(conn));
 }
 
 QueryTable fetch_table(MYSQL* conn, std::string_view sql) {
-    MysqlResult res = run_query(conn, sql);
+    MysqlResult res = run_statement(conn, sql);
     std::vector<Column> cols = columns_of(res.get());
     QueryTable table;
     for (const Column& c : cols) table.columns.emplace_back(c.name);

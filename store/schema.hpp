@@ -26,31 +26,31 @@ std::vector<std::pair<std::string, std::string>> colunas_tabela();
 
 // The CREATE TABLE statement, sent byte for byte as it stands (1476 characters). Its column
 // lines are the field table's columns and clauses in creation order, then the run timestamp.
-extern const std::string_view criacao_tabela;
+extern const std::string_view kCreateTable;
 
 // The (name, type) pairs of the "dataset" of a SHOW COLUMNS answer. Throws when the answer
 // is not an object with a list "dataset" whose rows carry a name and a type text.
-std::vector<std::pair<std::string, std::string>> colunas_existentes(
+std::vector<std::pair<std::string, std::string>> existing_columns(
     const nlohmann::ordered_json& lista_colunas);
 
 // The (name, type) pairs of a SHOW COLUMNS answer read before anything changes the table:
 // empty when the answer is absent or holds no column list (the table does not exist, or
 // QuestDB could not say), in which case the rows will meet the types of the creation
 // statement.
-std::vector<std::pair<std::string, std::string>> colunas_declaradas(
+std::vector<std::pair<std::string, std::string>> declared_columns(
     const std::optional<nlohmann::ordered_json>& lista_colunas);
 
 // The number of elements of the answer's "dataset": rows of a list, members of an object,
 // characters of a text. Throws when the answer is absent or not an object, when "dataset"
 // is missing, or when it is a value without a length (number, true/false, null).
-std::size_t tamanho_dataset(const std::optional<nlohmann::ordered_json>& lista_colunas);
+std::size_t dataset_size(const std::optional<nlohmann::ordered_json>& lista_colunas);
 
-using ConsultaQuestDB =
+using QuestDbQuery =
     std::function<std::optional<nlohmann::ordered_json>(const std::string& sql_query)>;
 
 // The schema phase over run_query.
-void esquemaTabela();
+void ensure_table();
 // The same over another way of reaching /exec (tests point it at a local responder).
-void esquemaTabela(const ConsultaQuestDB& consulta);
+void ensure_table(const QuestDbQuery& consulta);
 
 }  // namespace tessim

@@ -16,7 +16,7 @@ TEST(DiscoveryListFromDatabase, BuildsOneEntryPerContract) {
     db.exec(testing::kCustomerFixture);
     CustomerRows rows;
     {
-        MysqlConnection conn = conectar(db.settings());
+        MysqlConnection conn = connect_to_mysql(db.settings());
         rows = obterDadosCliente(conn.get());
     }  // connection closed before anything is normalised
     ::setenv("TZ", "UTC", 1);

@@ -23,7 +23,7 @@ TEST(GeneratedContracts, AllNormaliseWithTheExpectedShape) {
 
     CustomerRows rows;
     {
-        MysqlConnection conn = conectar(settings);
+        MysqlConnection conn = connect_to_mysql(settings);
         rows = obterDadosCliente(conn.get());
         std::string drop = "DROP DATABASE `" + settings.database + "`";
         mysql_real_query(conn.get(), drop.data(), drop.size());

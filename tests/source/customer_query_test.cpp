@@ -23,7 +23,7 @@ std::map<std::int64_t, CustomerRecord> by_contract(const CustomerRows& rows) {
 }
 
 CustomerRows fetch(const TestDatabase& db) {
-    MysqlConnection conn = conectar(db.settings());
+    MysqlConnection conn = connect_to_mysql(db.settings());
     return obterDadosCliente(conn.get());
 }
 

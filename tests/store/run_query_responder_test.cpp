@@ -43,7 +43,7 @@ TEST(RunQueryRequest, RequestLineAndBasicAuthentication) {
 // parameter decodes back to the statement.
 TEST(RunQueryRequest, CreationStatementIsEncodedWhole) {
     LocalResponder responder({http_reply(200, R"({"ddl":"OK"})")});
-    ASSERT_TRUE(run_query_at(responder.base_url(), std::string(criacao_tabela)).has_value());
+    ASSERT_TRUE(run_query_at(responder.base_url(), std::string(kCreateTable)).has_value());
     const auto requests = responder.requests();
     ASSERT_EQ(requests.size(), 1u);
     const std::string line = request_line(requests[0]);
@@ -57,7 +57,7 @@ TEST(RunQueryRequest, CreationStatementIsEncodedWhole) {
     EXPECT_EQ(query_string.rfind("query=%0A++++++++CREATE+TABLE+%27tessimClientes%27+%28%0A", 0),
               0u);
     EXPECT_EQ(query_string.substr(query_string.size() - 9), "&fmt=json");
-    EXPECT_EQ(query_parameter(requests[0], "query"), criacao_tabela);
+    EXPECT_EQ(query_parameter(requests[0], "query"), kCreateTable);
 }
 
 // Replies the real server does not give on demand: each body comes back decoded whatever

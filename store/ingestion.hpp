@@ -25,11 +25,11 @@ namespace tessim {
 std::int64_t get_timestamp();
 
 // "http::addr=IP:PORT;username=...;password=...;" for the sender.
-std::string configuracao_sender(std::string_view quest_db_ip, std::string_view quest_db_port);
+std::string sender_conf(std::string_view quest_db_ip, std::string_view quest_db_port);
 
 // A value that cannot reach its column without changing: thrown for the contract and column
 // it names, and not an ingestion failure (nothing the server said caused it).
-class ConversaoError : public std::runtime_error {
+class ConversionError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
@@ -39,52 +39,52 @@ class ConversaoError : public std::runtime_error {
 // as its decimal text, a text holding a decimal integer for an INT column as that integer,
 // and so on. QuestDB refuses a whole write for one value of the wrong kind, and stores an
 // out-of-range integer as null, so anything that cannot be converted exactly throws
-// ConversaoError. Texts made here live in `scratch`, which must outlive the row.
-ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
+// ConversionError. Texts made here live in `scratch`, which must outlive the row.
+ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
                                        std::string& scratch);
 
 // What writing the rows of one call needs once: the declared type of each of the 32 columns
 // (the re-check's answer over the field table's), what each type means for the conversion, the
 // row shape (table and column names, checked once) and the run timestamp.
-struct MontagemLinha {
-    std::array<std::string, kColumnCount> declarado;
-    std::array<std::uint8_t, kColumnCount> familia{};
-    std::array<std::int64_t, kColumnCount> minimo{}, maximo{};
+struct RowPlan {
+    std::array<std::string, kColumnCount> declared;
+    std::array<std::uint8_t, kColumnCount> family{};
+    std::array<std::int64_t, kColumnCount> minimum{}, maximum{};
     std::int64_t timestamp = 0;
-    ingress::RowShape forma;
+    ingress::RowShape shape;
 };
 
 // `existentes` are the (name, type) pairs of SHOW COLUMNS; columns it lacks take the type
 // the creation statement gives them.
-MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::string>>& existentes,
+RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& existentes,
                              std::int64_t timestamp);
 
-// Writes the 32 column values of one entry into `linha` (a row of `m.forma`), in the order
-// they are handed over, each in the form its column accepts (valor_para_coluna); null values
-// are left out. Throws ConversaoError naming the contract and the column; a value the client
+// Writes the 32 column values of one entry into `linha` (a row of `m.shape`), in the order
+// they are handed over, each in the form its column accepts (value_for_column); null values
+// are left out. Throws ConversionError naming the contract and the column; a value the client
 // refuses (ill-formed UTF-8, a NUL byte) throws its IngressError, naming the contract too.
 // `linha` is an ingress::RowWriter, which writes the row, or an ingress::RowChecker, which
 // only judges it: both passes go through these same conversions.
 template <class Linha>
-void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha& linha);
-extern template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&,
+void write_row(const RowPlan& m, const DiscoveryEntry& contrato, Linha& linha);
+extern template void write_row(const RowPlan&, const DiscoveryEntry&,
                                    ingress::RowWriter&);
-extern template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&,
+extern template void write_row(const RowPlan&, const DiscoveryEntry&,
                                    ingress::RowChecker&);
 
 // Every entry judged as a row of the columns `declaradas` (SHOW COLUMNS pairs, as for
-// prepara_linhas) would be written: the same conversions and the same refusals as the rows
+// plan_rows) would be written: the same conversions and the same refusals as the rows
 // that are sent, with nothing written and nothing sent. The first value that cannot be
 // stored throws StoreFailure naming the contract and the column. This runs before the table
 // is touched, so that one bad value does not leave it emptied.
-void confereValores(const DiscoveryList& lista,
+void check_values(const DiscoveryList& lista,
                     const std::vector<std::pair<std::string, std::string>>& declaradas);
 
 // The ingestion phase: takes the run timestamp, re-checks the columns through `consulta`,
 // and writes every entry with one sender made from `conf_sender`. An ingestion failure or a
 // value that does not fit its column throws StoreFailure; every other failure (no "dataset"
 // in the re-check) throws as it is.
-void faseIngestao(const DiscoveryList& lista, const ConsultaQuestDB& consulta,
+void ingestion_phase(const DiscoveryList& lista, const QuestDbQuery& consulta,
                       const std::string& conf_sender);
 
 }  // namespace tessim

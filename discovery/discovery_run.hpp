@@ -18,6 +18,6 @@ void descobertaClientes();
 // reads back, texts quoted and escaped so that every control character stays visible on the
 // line, dates as 2021-03-05 and date-times as 2021-03-05 14:07:09 (with .ffffff when the
 // value has microseconds).
-std::string linha_debug(const CustomerRecord& raw);
+std::string debug_line(const CustomerRecord& raw);
 
 }  // namespace tessim
