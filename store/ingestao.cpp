@@ -94,13 +94,6 @@ ingress::LocalDateTime data_local(const Value& v) {
     return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.microsecond};
 }
 
-// The bytes of a text or decimal value. A copy of the pointer, not a reference into the
-// packed value.
-std::string_view bytes_of(const Value& v) {
-    const char* chars = v.u.chars;
-    return {chars, v.size};
-}
-
 std::optional<std::int64_t> inteiro_de_texto(std::string_view s) {
     // from_chars takes a '-' but no '+'; a '+' is dropped only before a digit, so that
     // "+-42" is not read as -42.
@@ -154,18 +147,18 @@ struct TextoFeito {
 // Hands `poe` a non-null `v` as it stands, the form a column of its own kind takes.
 template <class Poe>
 bool natural(const Value& v, Poe&& poe) {
-    switch (v.kind) {
+    switch (v.kind()) {
         case Kind::integer:
-            poe(static_cast<std::int64_t>(v.u.integer));  // a copy: Value is packed
+            poe(v.integer());
             return true;
         case Kind::floating:
-            poe(static_cast<double>(v.u.floating));
+            poe(v.floating());
             return true;
         case Kind::decimal:
-            poe(ingress::Decimal{bytes_of(v)});
+            poe(ingress::Decimal{v.text()});
             return true;
         case Kind::text:
-            poe(ingress::Text{bytes_of(v)});
+            poe(ingress::Text{v.text()});
             return true;
         case Kind::date:
         case Kind::datetime:
@@ -185,18 +178,18 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
     switch (fam) {
         case Familia::inteiro: {
             std::optional<std::int64_t> n;
-            switch (v.kind) {
+            switch (v.kind()) {
                 case Kind::integer:
-                    n = static_cast<std::int64_t>(v.u.integer);  // a copy: Value is packed
+                    n = v.integer();
                     break;
                 case Kind::text:
-                    n = inteiro_de_texto(bytes_of(v));
+                    n = inteiro_de_texto(v.text());
                     break;
                 case Kind::decimal:
-                    n = inteiro_de_decimal(bytes_of(v));
+                    n = inteiro_de_decimal(v.text());
                     break;
                 case Kind::floating:
-                    n = inteiro_de_double(v.u.floating);
+                    n = inteiro_de_double(v.floating());
                     break;
                 default:
                     break;
@@ -206,18 +199,18 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
             return true;
         }
         case Familia::flutuante:
-            switch (v.kind) {
+            switch (v.kind()) {
                 case Kind::floating:
                 case Kind::decimal:
                     return natural(v, poe);
                 case Kind::integer:
-                    if (auto d = double_de_inteiro(v.u.integer)) {
+                    if (auto d = double_de_inteiro(v.integer())) {
                         poe(*d);
                         return true;
                     }
                     return false;
                 case Kind::text:
-                    if (auto d = double_de_texto(bytes_of(v))) {
+                    if (auto d = double_de_texto(v.text())) {
                         poe(*d);
                         return true;
                     }
@@ -226,21 +219,21 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
                     return false;
             }
         case Familia::texto:
-            switch (v.kind) {
+            switch (v.kind()) {
                 case Kind::text:
                     return natural(v, poe);
                 case Kind::decimal:
-                    poe(TextoFeito{bytes_of(v)});
+                    poe(TextoFeito{v.text()});
                     return true;
                 case Kind::integer: {
                     char buf[24];
-                    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.u.integer);
+                    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.integer());
                     poe(TextoFeito{std::string_view(buf, static_cast<std::size_t>(end - buf))});
                     return true;
                 }
                 case Kind::floating: {
-                    if (!std::isfinite(v.u.floating)) return false;
-                    const std::string impresso = printed_float(v.u.floating);
+                    if (!std::isfinite(v.floating())) return false;
+                    const std::string impresso = printed_float(v.floating());
                     poe(TextoFeito{impresso});
                     return true;
                 }
@@ -248,7 +241,7 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
                     return false;
             }
         case Familia::tempo:
-            if (v.kind != Kind::date && v.kind != Kind::datetime) return false;
+            if (v.kind() != Kind::date && v.kind() != Kind::datetime) return false;
             return natural(v, poe);
         case Familia::outra:
             return natural(v, poe);
@@ -257,22 +250,22 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
 }
 
 std::string descreve(const Value& v) {
-    std::string s = kind_name(v.kind);
-    if (v.kind == Kind::text || v.kind == Kind::decimal) {
+    std::string s = kind_name(v.kind());
+    if (v.kind() == Kind::text || v.kind() == Kind::decimal) {
         std::string_view t = v.text().substr(0, 64);
         s += " " + printed_text(std::string(t));
         if (v.text().size() > 64) s += "...";
-    } else if (v.kind == Kind::integer) {
-        s += " " + std::to_string(v.u.integer);
-    } else if (v.kind == Kind::floating) {
-        s += " " + printed_float(v.u.floating);
+    } else if (v.kind() == Kind::integer) {
+        s += " " + std::to_string(v.integer());
+    } else if (v.kind() == Kind::floating) {
+        s += " " + printed_float(v.floating());
     }
     return s;
 }
 
 std::string id_servico(const DiscoveryEntry& contrato) {
     const Value& id = contrato.at("{#ID_SERVICO}");
-    if (id.kind == Kind::integer) return std::to_string(id.u.integer);
+    if (id.kind() == Kind::integer) return std::to_string(id.integer());
     return descreve(id);
 }
 

@@ -25,9 +25,9 @@ TEST(DiscoveryListFromDatabase, BuildsOneEntryPerContract) {
     ASSERT_EQ(list.entries.size(), rows.records.size());
     ASSERT_EQ(list.entries.size(), 4u);
     for (const DiscoveryEntry& e : list.entries) {
-        std::int64_t id = e.at("{#ID_SERVICO}").u.integer;
-        EXPECT_EQ(e.at("{#VALOR_PLANO}").kind, Kind::floating);
-        EXPECT_EQ(e.at("{#DIA_VENCIMENTO}").kind, Kind::integer);  // from VARCHAR
+        std::int64_t id = e.at("{#ID_SERVICO}").integer();
+        EXPECT_EQ(e.at("{#VALOR_PLANO}").kind(), Kind::floating);
+        EXPECT_EQ(e.at("{#DIA_VENCIMENTO}").kind(), Kind::integer);  // from VARCHAR
         if (id == 20) {
             EXPECT_TRUE(e.at("{#ID_CLIENTE}").is_null());
             EXPECT_TRUE(e.at("{#CPF_CLIENTE}").is_null());

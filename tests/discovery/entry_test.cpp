@@ -80,7 +80,7 @@ TEST(DiscoveryEntry, ContractWithoutCustomerKeepsAllKeysWithNulls) {
     EXPECT_EQ(e.at("{#TITULOS_ATRASO}"), Value::of_integer(0));
     EXPECT_EQ(e.at("{#VALOR_ATRASO}"), Value::of_decimal("0.00"));  // kind kept
     EXPECT_EQ(e.at("{#VALOR_PLANO}"), Value::of_double(0.0));
-    EXPECT_EQ(e.at("{#CONTRATOS_SEM_ASSINATURA}").kind, Kind::text);  // empty, not null
+    EXPECT_EQ(e.at("{#CONTRATOS_SEM_ASSINATURA}").kind(), Kind::text);  // empty, not null
     EXPECT_THROW(e.at("{#OUTRA}"), std::out_of_range);
 }
 
