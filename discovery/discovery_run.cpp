@@ -24,15 +24,15 @@ std::string two(int v) {
 }
 
 std::string debug_value(const Value& v) {
-    switch (v.kind) {
+    switch (v.kind()) {
         case Kind::null:
             return "None";
         case Kind::integer:
-            return std::to_string(v.u.integer);
+            return std::to_string(v.integer());
         case Kind::decimal:
             return std::string(v.text());
         case Kind::floating:
-            return printed_float(v.u.floating);
+            return printed_float(v.floating());
         case Kind::text:
             return printed_text(std::string(v.text()));
         case Kind::date:
@@ -42,7 +42,7 @@ std::string debug_value(const Value& v) {
             std::snprintf(buf, sizeof buf, "%04d-%s-%s", t.year, two(t.month).c_str(),
                           two(t.day).c_str());
             std::string s = buf;
-            if (v.kind == Kind::date) return s;
+            if (v.kind() == Kind::date) return s;
             s += " " + two(t.hour) + ":" + two(t.minute) + ":" + two(t.second);
             if (t.microsecond != 0) {
                 std::snprintf(buf, sizeof buf, ".%06d", t.microsecond);

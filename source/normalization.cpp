@@ -37,18 +37,18 @@ std::size_t code_points(std::string_view s) {
 // zero-padding: texts as they are, numbers in decimal, dates in ISO form.
 std::string as_text(const Value& v) {
     char buf[64];
-    switch (v.kind) {
+    switch (v.kind()) {
         case Kind::null:
             return "nulo";
         case Kind::text:
         case Kind::decimal:
             return std::string(v.text());
         case Kind::integer: {
-            auto r = std::to_chars(buf, buf + sizeof buf, v.u.integer);
+            auto r = std::to_chars(buf, buf + sizeof buf, v.integer());
             return std::string(buf, r.ptr);
         }
         case Kind::floating: {
-            auto r = std::to_chars(buf, buf + sizeof buf, v.u.floating);
+            auto r = std::to_chars(buf, buf + sizeof buf, v.floating());
             return std::string(buf, r.ptr);
         }
         case Kind::date: {
@@ -75,7 +75,7 @@ std::string as_text(const Value& v) {
 Value repaired(const Value& v, TextStore& texts, std::string& scratch) {
     if (!has_value(v)) return Value::null();
     // Only texts can be mended; a number or date in a text column is left as read.
-    if (v.kind != Kind::text) return v;
+    if (v.kind() != Kind::text) return v;
     scratch.clear();
     if (!textfix::fix_text_into(v.text(), scratch)) return v;
     return Value::of_text(texts.keep(scratch));
@@ -83,9 +83,9 @@ Value repaired(const Value& v, TextStore& texts, std::string& scratch) {
 
 std::int64_t whole_number(const CustomerRecord& raw, std::size_t field) {
     const Value& v = raw[field];
-    switch (v.kind) {
+    switch (v.kind()) {
         case Kind::integer:
-            return v.u.integer;
+            return v.integer();
         case Kind::text: {
             std::string_view s = trim_blanks(v.text());
             if (!s.empty() && s[0] == '+') s.remove_prefix(1);
@@ -108,7 +108,7 @@ std::int64_t whole_number(const CustomerRecord& raw, std::size_t field) {
             return negative ? -day : day;
         }
         case Kind::floating: {
-            double d = std::trunc(v.u.floating);
+            double d = std::trunc(v.floating());
             // 2^63 is exactly representable; anything at or above it does not fit.
             if (!std::isfinite(d) || d < -9223372036854775808.0 || d >= 9223372036854775808.0)
                 fail(raw, field, "número fora do intervalo: " + as_text(v));
@@ -122,14 +122,14 @@ std::int64_t whole_number(const CustomerRecord& raw, std::size_t field) {
 double price(const CustomerRecord& raw, std::size_t field) {
     const Value& v = raw[field];
     if (!has_value(v)) return 0.0;
-    switch (v.kind) {
+    switch (v.kind()) {
         case Kind::floating:
-            return v.u.floating;
+            return v.floating();
         case Kind::integer:
-            return static_cast<double>(v.u.integer);
+            return static_cast<double>(v.integer());
         case Kind::decimal:
         case Kind::text: {
-            std::string_view s = v.kind == Kind::text ? trim_blanks(v.text()) : v.text();
+            std::string_view s = v.kind() == Kind::text ? trim_blanks(v.text()) : v.text();
             if (!s.empty() && s[0] == '+') s.remove_prefix(1);
             double d = 0;
             auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
@@ -179,15 +179,15 @@ void normalize_field(CustomerRecord& record, TextStore& texts, std::string& scra
 }  // namespace
 
 bool has_value(const Value& v) {
-    switch (v.kind) {
+    switch (v.kind()) {
         case Kind::null:
             return false;
         case Kind::text:
-            return v.size != 0;
+            return !v.text().empty();
         case Kind::integer:
-            return v.u.integer != 0;
+            return v.integer() != 0;
         case Kind::floating:
-            return v.u.floating != 0.0;
+            return v.floating() != 0.0;
         case Kind::decimal:
             return !all_zero_digits(v.text());
         case Kind::date:
@@ -199,15 +199,15 @@ bool has_value(const Value& v) {
 
 Value zero_padding(const Value& v, std::size_t width, TextStore& texts) {
     if (!has_value(v)) return v;
-    std::string_view text = v.kind == Kind::text ? v.text() : std::string_view{};
+    std::string_view text = v.kind() == Kind::text ? v.text() : std::string_view{};
     std::string converted;
-    if (v.kind != Kind::text) {
+    if (v.kind() != Kind::text) {
         converted = as_text(v);
         text = converted;
     }
     std::size_t length = code_points(text);
     if (length >= width) {
-        return v.kind == Kind::text ? v : Value::of_text(texts.keep(text));
+        return v.kind() == Kind::text ? v : Value::of_text(texts.keep(text));
     }
     std::string padded;
     padded.reserve(text.size() + width - length);
@@ -225,7 +225,7 @@ Value local_datetime(const Value& v) {
 
 Value local_datetime(const Value& v, LocalDays& dias) {
     if (!has_value(v)) return Value::null();
-    if (v.kind != Kind::date && v.kind != Kind::datetime)
+    if (v.kind() != Kind::date && v.kind() != Kind::datetime)
         throw NormalizationError("não é data nem data/hora: " + as_text(v));
     CivilTime c = v.time();
     if (c.hour >= 0 && c.hour <= 23 && c.minute >= 0 && c.minute <= 59 && c.second >= 0 &&

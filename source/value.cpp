@@ -40,69 +40,69 @@ constexpr std::size_t kLargestBlock = std::size_t{64} << 20;
 
 Value Value::of_integer(std::int64_t v) {
     Value r;
-    r.kind = Kind::integer;
-    r.u.integer = v;
+    r.kind_ = Kind::integer;
+    r.u_.integer = v;
     return r;
 }
 
 Value Value::of_double(double v) {
     Value r;
-    r.kind = Kind::floating;
-    r.u.floating = v;
+    r.kind_ = Kind::floating;
+    r.u_.floating = v;
     return r;
 }
 
-static Value bytes_value(Kind kind, std::string_view bytes) {
+Value Value::of_bytes(Kind kind, std::string_view bytes) {
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
         throw std::length_error("texto maior que 4 GiB");
     Value r;
-    r.kind = kind;
-    r.size = static_cast<std::uint32_t>(bytes.size());
-    r.u.chars = bytes.data();
+    r.kind_ = kind;
+    r.size_ = static_cast<std::uint32_t>(bytes.size());
+    r.u_.chars = bytes.data();
     return r;
 }
 
 Value Value::of_text(std::string_view bytes) {
-    return bytes_value(Kind::text, bytes);
+    return of_bytes(Kind::text, bytes);
 }
 Value Value::of_decimal(std::string_view digits) {
-    return bytes_value(Kind::decimal, digits);
+    return of_bytes(Kind::decimal, digits);
 }
 
 Value Value::of_date(int year, int month, int day) {
     Value r = of_datetime(CivilTime{year, month, day, 0, 0, 0, 0});
-    r.kind = Kind::date;
+    r.kind_ = Kind::date;
     return r;
 }
 
 Value Value::of_datetime(const CivilTime& t) {
     check_civil(t);
     Value r;
-    r.kind = Kind::datetime;
-    r.u.packed_time = pack(t);
+    r.kind_ = Kind::datetime;
+    r.u_.packed_time = pack(t);
     return r;
 }
 
 void Value::not_a_time() const {
-    throw std::logic_error(std::string("valor do tipo ") + kind_name(kind) +
+    throw std::logic_error(std::string("valor do tipo ") + kind_name(kind_) +
                            " não é data nem data/hora");
 }
 
 bool operator==(const Value& a, const Value& b) {
-    if (a.kind != b.kind) return false;
-    switch (a.kind) {
+    if (a.kind_ != b.kind_) return false;
+    switch (a.kind_) {
         case Kind::null:
             return true;
         case Kind::integer:
-            return a.u.integer == b.u.integer;
+            return a.u_.integer == b.u_.integer;
         case Kind::floating:
-            return a.u.floating == b.u.floating;
+            return a.u_.floating == b.u_.floating;
         case Kind::text:
         case Kind::decimal:
             return a.text() == b.text();
         case Kind::date:
         case Kind::datetime:
-            return a.u.packed_time == b.u.packed_time;
+            return a.u_.packed_time == b.u_.packed_time;
     }
     return false;
 }

@@ -32,16 +32,8 @@ struct CivilTime {
 // and the three bytes of padding a 16-byte value carried were 186 bytes per contract. The
 // unaligned 8-byte reads this costs are free on the processors we run on.
 #pragma pack(push, 1)
-struct Value {
-    Kind kind = Kind::null;
-    std::uint32_t size = 0;  // byte length of a text or of decimal digits
-    union {
-        std::int64_t integer;
-        double floating;
-        const char* chars;
-        std::int64_t packed_time;
-    } u{.integer = 0};
-
+class Value {
+  public:
     static Value null() { return {}; }
     static Value of_integer(std::int64_t v);
     static Value of_double(double v);
@@ -52,23 +44,40 @@ struct Value {
     static Value of_date(int year, int month, int day);
     static Value of_datetime(const CivilTime& t);
 
-    bool is_null() const { return kind == Kind::null; }
+    Kind kind() const { return kind_; }
+    bool is_null() const { return kind_ == Kind::null; }
+    // The number of an integer or a double; meaningless for other kinds.
+    std::int64_t integer() const { return u_.integer; }
+    double floating() const { return u_.floating; }
     // The bytes of a text or the digits of a decimal; empty for every other kind.
     std::string_view text() const;
     // Calendar fields of a date or date-time; throws std::logic_error for other kinds.
     CivilTime time() const;
 
+    // Byte-for-byte equality of kind and content (texts compared by bytes, doubles by ==).
+    friend bool operator==(const Value& a, const Value& b);
+
   private:
+    static Value of_bytes(Kind kind, std::string_view bytes);
     [[noreturn]] void not_a_time() const;
+
+    Kind kind_ = Kind::null;
+    std::uint32_t size_ = 0;  // byte length of a text or of decimal digits
+    union {
+        std::int64_t integer;
+        double floating;
+        const char* chars;
+        std::int64_t packed_time;
+    } u_{.integer = 0};
 };
 #pragma pack(pop)
 static_assert(sizeof(Value) == 13);
 
-// Every column of every record reads these, so they are inline.
+// Every column of every record reads these, so they are inline. The members are read by
+// value: a reference to a member of a packed struct may be unaligned.
 inline std::string_view Value::text() const {
-    if (kind != Kind::text && kind != Kind::decimal) return {};
-    const char* bytes = u.chars;  // a copy: the member itself may sit unaligned
-    return {bytes, size};
+    if (kind_ != Kind::text && kind_ != Kind::decimal) return {};
+    return {u_.chars, size_};
 }
 
 namespace value_detail {
@@ -80,8 +89,8 @@ inline constexpr int kMicroBits = 20, kSecondBits = 6, kMinuteBits = 6, kHourBit
 
 inline CivilTime Value::time() const {
     using namespace value_detail;
-    if (kind != Kind::date && kind != Kind::datetime) not_a_time();
-    auto v = static_cast<std::uint64_t>(static_cast<std::int64_t>(u.packed_time));
+    if (kind_ != Kind::date && kind_ != Kind::datetime) not_a_time();
+    auto v = static_cast<std::uint64_t>(u_.packed_time);
     auto take = [&v](int bits) {
         const int field = static_cast<int>(v & ((std::uint64_t{1} << bits) - 1));
         v >>= bits;
@@ -97,9 +106,6 @@ inline CivilTime Value::time() const {
     t.year = static_cast<std::int16_t>(static_cast<std::uint16_t>(v & 0xffff));
     return t;
 }
-
-// Byte-for-byte equality of kind and content (texts compared by bytes, doubles by ==).
-bool operator==(const Value& a, const Value& b);
 
 const char* kind_name(Kind k);
 

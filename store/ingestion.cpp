@@ -52,13 +52,6 @@ ingress::LocalDateTime data_local(const Value& v) {
     return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.microsecond};
 }
 
-// The bytes of a text or decimal value. A copy of the pointer, not a reference into the
-// packed value.
-std::string_view bytes_of(const Value& v) {
-    const char* chars = v.u.chars;
-    return {chars, v.size};
-}
-
 std::optional<std::int64_t> int_from_text(std::string_view s) {
     // from_chars takes a '-' but no '+'; a '+' is dropped only before a digit, so that
     // "+-42" is not read as -42.
@@ -112,18 +105,18 @@ struct MadeText {
 // Hands `poe` a non-null `v` as it stands, the form a column of its own kind takes.
 template <class Poe>
 bool in_own_kind(const Value& v, Poe&& poe) {
-    switch (v.kind) {
+    switch (v.kind()) {
         case Kind::integer:
-            poe(static_cast<std::int64_t>(v.u.integer));  // a copy: Value is packed
+            poe(v.integer());
             return true;
         case Kind::floating:
-            poe(static_cast<double>(v.u.floating));
+            poe(v.floating());
             return true;
         case Kind::decimal:
-            poe(ingress::Decimal{bytes_of(v)});
+            poe(ingress::Decimal{v.text()});
             return true;
         case Kind::text:
-            poe(ingress::Text{bytes_of(v)});
+            poe(ingress::Text{v.text()});
             return true;
         case Kind::date:
         case Kind::datetime:
@@ -143,18 +136,18 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
     switch (fam) {
         case Family::integer: {
             std::optional<std::int64_t> n;
-            switch (v.kind) {
+            switch (v.kind()) {
                 case Kind::integer:
-                    n = static_cast<std::int64_t>(v.u.integer);  // a copy: Value is packed
+                    n = v.integer();
                     break;
                 case Kind::text:
-                    n = int_from_text(bytes_of(v));
+                    n = int_from_text(v.text());
                     break;
                 case Kind::decimal:
-                    n = int_from_decimal(bytes_of(v));
+                    n = int_from_decimal(v.text());
                     break;
                 case Kind::floating:
-                    n = int_from_double(v.u.floating);
+                    n = int_from_double(v.floating());
                     break;
                 default:
                     break;
@@ -164,18 +157,18 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
             return true;
         }
         case Family::floating:
-            switch (v.kind) {
+            switch (v.kind()) {
                 case Kind::floating:
                 case Kind::decimal:
                     return in_own_kind(v, poe);
                 case Kind::integer:
-                    if (auto d = double_from_int(v.u.integer)) {
+                    if (auto d = double_from_int(v.integer())) {
                         poe(*d);
                         return true;
                     }
                     return false;
                 case Kind::text:
-                    if (auto d = double_from_text(bytes_of(v))) {
+                    if (auto d = double_from_text(v.text())) {
                         poe(*d);
                         return true;
                     }
@@ -184,21 +177,21 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
                     return false;
             }
         case Family::text:
-            switch (v.kind) {
+            switch (v.kind()) {
                 case Kind::text:
                     return in_own_kind(v, poe);
                 case Kind::decimal:
-                    poe(MadeText{bytes_of(v)});
+                    poe(MadeText{v.text()});
                     return true;
                 case Kind::integer: {
                     char buf[24];
-                    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.u.integer);
+                    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.integer());
                     poe(MadeText{std::string_view(buf, static_cast<std::size_t>(end - buf))});
                     return true;
                 }
                 case Kind::floating: {
-                    if (!std::isfinite(v.u.floating)) return false;
-                    const std::string impresso = printed_float(v.u.floating);
+                    if (!std::isfinite(v.floating())) return false;
+                    const std::string impresso = printed_float(v.floating());
                     poe(MadeText{impresso});
                     return true;
                 }
@@ -206,7 +199,7 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
                     return false;
             }
         case Family::time:
-            if (v.kind != Kind::date && v.kind != Kind::datetime) return false;
+            if (v.kind() != Kind::date && v.kind() != Kind::datetime) return false;
             return in_own_kind(v, poe);
         case Family::other:
             return in_own_kind(v, poe);
@@ -215,22 +208,22 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
 }
 
 std::string describe(const Value& v) {
-    std::string s = kind_name(v.kind);
-    if (v.kind == Kind::text || v.kind == Kind::decimal) {
+    std::string s = kind_name(v.kind());
+    if (v.kind() == Kind::text || v.kind() == Kind::decimal) {
         std::string_view t = v.text().substr(0, 64);
         s += " " + printed_text(std::string(t));
         if (v.text().size() > 64) s += "...";
-    } else if (v.kind == Kind::integer) {
-        s += " " + std::to_string(v.u.integer);
-    } else if (v.kind == Kind::floating) {
-        s += " " + printed_float(v.u.floating);
+    } else if (v.kind() == Kind::integer) {
+        s += " " + std::to_string(v.integer());
+    } else if (v.kind() == Kind::floating) {
+        s += " " + printed_float(v.floating());
     }
     return s;
 }
 
 std::string service_id(const DiscoveryEntry& contrato) {
     const Value& id = contrato[idServico];
-    if (id.kind == Kind::integer) return std::to_string(id.u.integer);
+    if (id.kind() == Kind::integer) return std::to_string(id.integer());
     return describe(id);
 }
 
@@ -263,13 +256,13 @@ namespace {
 
 [[noreturn]] void does_not_fit(const Value& valor, std::string_view tipo) {
     throw ConversionError("o valor " + describe(valor) + " não cabe numa coluna " +
-                         std::string(tipo));
+                          std::string(tipo));
 }
 
 }  // namespace
 
 ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
-                                       std::string& scratch) {
+                                      std::string& scratch) {
     if (valor.is_null()) return ingress::Null{};
     std::optional<ingress::ColumnValue> convertido;
     auto guarda = [&](auto forma) {
@@ -298,13 +291,13 @@ ingress::RowShape row_shape() {
 }  // namespace
 
 RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& existentes,
-                             std::int64_t timestamp) {
+                  std::int64_t timestamp) {
     RowPlan m{.declared = {},
-                    .family = {},
-                    .minimum = {},
-                    .maximum = {},
-                    .timestamp = timestamp,
-                    .shape = row_shape()};
+              .family = {},
+              .minimum = {},
+              .maximum = {},
+              .timestamp = timestamp,
+              .shape = row_shape()};
     // Declared type of every column we write: what the table says, else the one the
     // creation statement gives it.
     for (std::size_t i = 0; i < kFieldCount; ++i)
@@ -335,11 +328,11 @@ void write_row(const RowPlan& m, const DiscoveryEntry& contrato, Linha& linha) {
         };
         try {
             if (!convert_for(valor, static_cast<Family>(m.family[i]),
-                               IntRange{m.minimum[i], m.maximum[i]}, poe))
+                             IntRange{m.minimum[i], m.maximum[i]}, poe))
                 does_not_fit(valor, m.declared[i]);
         } catch (const ConversionError& e) {
             throw ConversionError("contrato idServico=" + service_id(contrato) + ", coluna " +
-                                 std::string(m.shape.column(i)) + ": " + e.what());
+                                  std::string(m.shape.column(i)) + ": " + e.what());
         } catch (const ingress::IngressError& e) {
             // A value the client refuses before the wire (a NUL byte, ill-formed UTF-8)
             // names its column; the operator also needs the contract to mend it.
@@ -355,12 +348,11 @@ template void write_row(const RowPlan&, const DiscoveryEntry&, ingress::RowWrite
 template void write_row(const RowPlan&, const DiscoveryEntry&, ingress::RowChecker&);
 
 void check_values(const DiscoveryList& lista,
-                    const std::vector<std::pair<std::string, std::string>>& declaradas) {
+                  const std::vector<std::pair<std::string, std::string>>& declaradas) {
     try {
         const RowPlan montagem = plan_rows(declaradas, 0);
         ingress::RowChecker linha(montagem.shape);
-        for (const DiscoveryEntry& contrato : lista.entries)
-            write_row(montagem, contrato, linha);
+        for (const DiscoveryEntry& contrato : lista.entries) write_row(montagem, contrato, linha);
     } catch (const ConversionError& e) {
         throw StoreFailure(e.what());
     } catch (const ingress::IngressError& e) {
@@ -369,7 +361,7 @@ void check_values(const DiscoveryList& lista,
 }
 
 void ingestion_phase(const DiscoveryList& lista, const QuestDbQuery& consulta,
-                  const std::string& conf_sender) {
+                     const std::string& conf_sender) {
     const std::int64_t timestamp = get_timestamp();
     try {
         const std::optional<Json> lista_colunas = consulta(std::string(kShowColumns));
@@ -379,8 +371,7 @@ void ingestion_phase(const DiscoveryList& lista, const QuestDbQuery& consulta,
         // throws through, and nothing is written.
         if (lista_colunas->at("dataset").empty()) return;
 
-        const RowPlan montagem =
-            plan_rows(existing_columns(*lista_colunas), timestamp);
+        const RowPlan montagem = plan_rows(existing_columns(*lista_colunas), timestamp);
 
         auto sender = ingress::Sender::from_conf(conf_sender);
         sender.write_rows(montagem.shape, lista.entries.size(),

@@ -82,7 +82,7 @@ TEST(DiscoveryEntry, ContractWithoutCustomerKeepsAllKeysWithNulls) {
     EXPECT_EQ(entry_value(e, "{#TITULOS_ATRASO}"), Value::of_integer(0));
     EXPECT_EQ(entry_value(e, "{#VALOR_ATRASO}"), Value::of_decimal("0.00"));  // kind kept
     EXPECT_EQ(entry_value(e, "{#VALOR_PLANO}"), Value::of_double(0.0));
-    EXPECT_EQ(entry_value(e, "{#CONTRATOS_SEM_ASSINATURA}").kind, Kind::text);  // empty, not null
+    EXPECT_EQ(entry_value(e, "{#CONTRATOS_SEM_ASSINATURA}").kind(), Kind::text);  // empty, not null
     EXPECT_THROW(entry_value(e, "{#OUTRA}"), std::out_of_range);
 }
 

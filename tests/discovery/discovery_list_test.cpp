@@ -25,9 +25,9 @@ TEST(DiscoveryListFromDatabase, BuildsOneEntryPerContract) {
     ASSERT_EQ(list.entries.size(), rows.records.size());
     ASSERT_EQ(list.entries.size(), 4u);
     for (const DiscoveryEntry& e : list.entries) {
-        std::int64_t id = entry_value(e, "{#ID_SERVICO}").u.integer;
-        EXPECT_EQ(entry_value(e, "{#VALOR_PLANO}").kind, Kind::floating);
-        EXPECT_EQ(entry_value(e, "{#DIA_VENCIMENTO}").kind, Kind::integer);  // from VARCHAR
+        std::int64_t id = entry_value(e, "{#ID_SERVICO}").integer();
+        EXPECT_EQ(entry_value(e, "{#VALOR_PLANO}").kind(), Kind::floating);
+        EXPECT_EQ(entry_value(e, "{#DIA_VENCIMENTO}").kind(), Kind::integer);  // from VARCHAR
         if (id == 20) {
             EXPECT_TRUE(entry_value(e, "{#ID_CLIENTE}").is_null());
             EXPECT_TRUE(entry_value(e, "{#CPF_CLIENTE}").is_null());

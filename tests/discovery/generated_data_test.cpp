@@ -36,15 +36,15 @@ TEST(GeneratedContracts, AllNormaliseWithTheExpectedShape) {
     std::size_t overdue = 0, unsigned_docs = 0, orphans = 0, repaired = 0;
     for (std::size_t i = 0; i < list.entries.size(); ++i) {
         const DiscoveryEntry& e = list.entries[i];
-        EXPECT_EQ(entry_value(e, "{#VALOR_PLANO}").kind, Kind::floating);
-        overdue += entry_value(e, "{#TITULOS_ATRASO}").u.integer > 0;
-        unsigned_docs += entry_value(e, "{#CONTRATOS_SEM_ASSINATURA}").size > 0;
+        EXPECT_EQ(entry_value(e, "{#VALOR_PLANO}").kind(), Kind::floating);
+        overdue += entry_value(e, "{#TITULOS_ATRASO}").integer() > 0;
+        unsigned_docs += !entry_value(e, "{#CONTRATOS_SEM_ASSINATURA}").text().empty();
         orphans += entry_value(e, "{#ID_CLIENTE}").is_null();
-        repaired += entry_value(e, "{#NOME_CLIENTE}").kind == Kind::text &&
+        repaired += entry_value(e, "{#NOME_CLIENTE}").kind() == Kind::text &&
                     entry_value(e, "{#NOME_CLIENTE}").text() != rows.records[i][nomeCliente].text();
         const Value& cpf = entry_value(e, "{#CPF_CLIENTE}");
-        if (cpf.kind == Kind::text && cpf.size) {
-            EXPECT_GE(static_cast<std::uint32_t>(cpf.size), 11u);
+        if (cpf.kind() == Kind::text && !cpf.text().empty()) {
+            EXPECT_GE(cpf.text().size(), 11u);
         }
     }
     // A fifth of customers with overdue bills, a tenth of contracts with unsigned

@@ -221,7 +221,7 @@ TEST_F(Faults, ConnectionKilledDuringTheFetch) {
             std::this_thread::sleep_for(50ms);
             QueryTable t = fetch_table(admin.get(), find);
             if (t.rows.empty()) continue;
-            const std::string kill = "KILL CONNECTION " + std::to_string(t.rows[0][0].u.integer);
+            const std::string kill = "KILL CONNECTION " + std::to_string(t.rows[0][0].integer());
             mysql_real_query(admin.get(), kill.data(), kill.size());
             return;
         }

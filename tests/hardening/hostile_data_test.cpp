@@ -320,7 +320,7 @@ TEST(KeptSnapshot, BadValueInTheLastOf100000Contracts) {
     const auto last = [&s] {
         MysqlConnection conn = connect_to_mysql(s);
         const CustomerRows rows = obterDadosCliente(conn.get());
-        return std::to_string(rows.records[rows.records.size() - 1][idServico].u.integer);
+        return std::to_string(rows.records[rows.records.size() - 1][idServico].integer());
     };
     const auto spoil = [&] {
         const std::string id = last();

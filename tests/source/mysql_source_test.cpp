@@ -101,10 +101,10 @@ TEST(MysqlSource, MapsEverySqlTypeToItsKind) {
         {"tm", "-838:59:59"},
     };
     for (const auto& [name, bytes] : texts) {
-        EXPECT_EQ(col(t, 0, name).kind, Kind::text) << name;
+        EXPECT_EQ(col(t, 0, name).kind(), Kind::text) << name;
         EXPECT_EQ(col(t, 0, name).text(), bytes) << name;
     }
-    EXPECT_EQ(col(t, 0, "d").kind, Kind::decimal);
+    EXPECT_EQ(col(t, 0, "d").kind(), Kind::decimal);
     EXPECT_EQ(col(t, 0, "d").text(), "-12.50");
     EXPECT_EQ(col(t, 0, "dbig").text(), "1234567890123456789012345678.0123456789");
 

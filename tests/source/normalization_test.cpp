@@ -44,7 +44,7 @@ TEST(Normaliza, HasAValue) {
         {Value::of_date(1970, 1, 1), true},
     };
     for (const auto& [v, expected] : cases)
-        EXPECT_EQ(has_value(v), expected) << kind_name(v.kind) << " '" << v.text() << "'";
+        EXPECT_EQ(has_value(v), expected) << kind_name(v.kind()) << " '" << v.text() << "'";
 }
 
 TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
@@ -63,7 +63,7 @@ TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
     EXPECT_TRUE(n[bairroCliente].is_null());
     EXPECT_TRUE(n[cidadeCliente].is_null());
     EXPECT_EQ(n[nomePlano].text(), "Jo\xC3\xA3o");
-    EXPECT_EQ(n[nomeEmpresa].kind, Kind::text);  // blanks have a value
+    EXPECT_EQ(n[nomeEmpresa].kind(), Kind::text);  // blanks have a value
 }
 
 TEST(Normaliza, ZeroPaddingCountsCharactersAndKeepsTheSign) {
@@ -94,7 +94,7 @@ TEST(Normaliza, ZeroPaddingCountsCharactersAndKeepsTheSign) {
             EXPECT_EQ(v, c.in) << c.in.text();
             continue;
         }
-        EXPECT_EQ(v.kind, Kind::text);
+        EXPECT_EQ(v.kind(), Kind::text);
         EXPECT_EQ(v.text(), *c.out);
     }
     // The raw "-5" must read "-", nine zeros, "5".
@@ -114,7 +114,7 @@ TEST_P(LocalDateTime, OrdinaryTimesComeBackWithWholeSeconds) {
     };
     for (const auto& [in, out] : cases) {
         Value v = local_datetime(in);
-        EXPECT_EQ(v.kind, Kind::datetime);
+        EXPECT_EQ(v.kind(), Kind::datetime);
         EXPECT_EQ(v.time(), out) << out.year << "-" << out.month << "-" << out.day;
     }
     EXPECT_TRUE(local_datetime(Value::null()).is_null());
@@ -165,7 +165,7 @@ TEST(Normaliza, DueDayBecomesAnInteger) {
         raw[diaVencimento] = in;
         try {
             normalized(raw, texts);
-            ADD_FAILURE() << "accepted " << kind_name(in.kind) << " '" << in.text() << "'";
+            ADD_FAILURE() << "accepted " << kind_name(in.kind()) << " '" << in.text() << "'";
         } catch (const NormalizationError& e) {
             std::string msg = e.what();
             EXPECT_NE(msg.find("diaVencimento"), std::string::npos) << msg;

@@ -60,7 +60,7 @@ TEST(ColumnValue, ParsesEachKind) {
               Value::of_integer(INT64_MAX));
     EXPECT_EQ(read(ColumnKind::floating, "1.5e-3", texts), Value::of_double(0.0015));
     Value dec = read(ColumnKind::decimal, "12345678901234567890.123456789", texts);
-    EXPECT_EQ(dec.kind, Kind::decimal);
+    EXPECT_EQ(dec.kind(), Kind::decimal);
     EXPECT_EQ(dec.text(), "12345678901234567890.123456789");
     EXPECT_EQ(read(ColumnKind::bit, std::string_view("\x01\x02", 2), texts),
               Value::of_integer(258));
