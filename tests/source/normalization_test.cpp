@@ -27,7 +27,7 @@ Value dec(std::string_view s) {
     return Value::of_decimal(s);
 }
 
-TEST(Normaliza, HasAValue) {
+TEST(Normalization, HasAValue) {
     const std::pair<Value, bool> cases[] = {
         {Value::null(), false},
         {text(""), false},
@@ -47,7 +47,7 @@ TEST(Normaliza, HasAValue) {
         EXPECT_EQ(has_value(v), expected) << kind_name(v.kind()) << " '" << v.text() << "'";
 }
 
-TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
+TEST(Normalization, TextRepairNullsEmptyAndReusesUnchangedBytes) {
     TextStore texts;
     CustomerRecord raw = raw_record();
     std::string maria = "Maria";
@@ -66,7 +66,7 @@ TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
     EXPECT_EQ(n[nomeEmpresa].kind(), Kind::text);  // blanks have a value
 }
 
-TEST(Normaliza, ZeroPaddingCountsCharactersAndKeepsTheSign) {
+TEST(Normalization, ZeroPaddingCountsCharactersAndKeepsTheSign) {
     TextStore texts;
     struct Case {
         Value in;
@@ -124,7 +124,7 @@ TEST_P(LocalDateTime, OrdinaryTimesComeBackWithWholeSeconds) {
 
 INSTANTIATE_TEST_SUITE_P(Zones, LocalDateTime, ::testing::Values("UTC", "America/Sao_Paulo"));
 
-TEST(Normaliza, WallTimesInADaylightSavingGapMoveForward) {
+TEST(Normalization, WallTimesInADaylightSavingGapMoveForward) {
     // On 2018-11-04 clocks in Sao Paulo jumped from 00:00 to 01:00: 00:30 never happened.
     {
         TzGuard tz("America/Sao_Paulo");
@@ -138,7 +138,7 @@ TEST(Normaliza, WallTimesInADaylightSavingGapMoveForward) {
               (CivilTime{2018, 11, 4, 0, 30, 0, 0}));
 }
 
-TEST(Normaliza, DueDayBecomesAnInteger) {
+TEST(Normalization, DueDayBecomesAnInteger) {
     TextStore texts;
     const std::pair<Value, std::int64_t> ok[] = {
         {Value::of_integer(10), 10},
@@ -174,7 +174,7 @@ TEST(Normaliza, DueDayBecomesAnInteger) {
     }
 }
 
-TEST(Normaliza, PriceIsAlwaysADouble) {
+TEST(Normalization, PriceIsAlwaysADouble) {
     TextStore texts;
     const std::pair<Value, double> cases[] = {
         {Value::null(), 0.0},
@@ -202,7 +202,7 @@ TEST(Normaliza, PriceIsAlwaysADouble) {
     }
 }
 
-TEST(Normaliza, PassThroughFieldsStayAsRead) {
+TEST(Normalization, PassThroughFieldsStayAsRead) {
     TzGuard tz("UTC");
     TextStore texts;
     CustomerRecord raw = raw_record();
@@ -226,7 +226,7 @@ TEST(Normaliza, PassThroughFieldsStayAsRead) {
     EXPECT_EQ(normalized(raw, texts)[valorAtraso], dec("0.00"));
 }
 
-TEST(Normaliza, ABadDateNamesItsField) {
+TEST(Normalization, ABadDateNamesItsField) {
     TextStore texts;
     CustomerRecord raw = raw_record();
     raw[dataRescisao] = text("ontem");
