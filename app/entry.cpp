@@ -1,6 +1,5 @@
 #include "app/entry.hpp"
 
-#include <curl/curl.h>
 #include <cxxabi.h>
 #include <mysql.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 
 #include "app/command_line.hpp"
 #include "core/failure.hpp"
+#include "ingress/http_transport.hpp"
 #include "process/concealed_argument.hpp"
 #include "process/console.hpp"
 #include "process/launch.hpp"
@@ -29,7 +29,7 @@ namespace process = tavmolibrary::process_library;
 void bind_facilities() {
     // A closed reader must surface as a write error (EPIPE), not kill the run silently.
     std::signal(SIGPIPE, SIG_IGN);
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+    if (!ingress::init_curl())
         throw std::runtime_error("libcurl não pôde ser iniciada (curl_global_init)");
     if (mysql_library_init(0, nullptr, nullptr) != 0)
         throw std::runtime_error("MariaDB Connector/C não pôde ser iniciado (mysql_library_init)");

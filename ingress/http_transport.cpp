@@ -17,19 +17,6 @@ namespace {
 constexpr long connect_timeout_ms = 10000;
 constexpr std::size_t max_reply_bytes = 64 * 1024;
 
-struct CurlGlobal {
-    CurlGlobal() {
-        if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
-            throw IngressError(ErrorCode::socket_error, "curl_global_init failed");
-        }
-    }
-};
-
-void ensure_curl_global() {
-    static CurlGlobal once;  // thread-safe, runs on first use
-    (void)once;
-}
-
 struct Reply {
     long status = 0;
     std::string body;
@@ -112,9 +99,14 @@ struct HttpTransport::Curl {
     }
 };
 
+bool init_curl() noexcept {
+    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return ready;
+}
+
 HttpTransport::HttpTransport(const SenderConf& conf)
     : curl_(std::make_unique<Curl>()), conf_(conf) {
-    ensure_curl_global();
+    if (!init_curl()) throw IngressError(ErrorCode::socket_error, "curl_global_init failed");
     curl_->handle = curl_easy_init();
     curl_->multi = curl_multi_init();
     if (curl_->handle == nullptr || curl_->multi == nullptr) {

@@ -21,6 +21,11 @@
 
 namespace ingress {
 
+// libcurl's set-up for the whole process (curl_global_init), done by the first call; false
+// when it failed. A program that starts threads should call it before it does: the set-up
+// is not safe to run beside another thread using curl.
+bool init_curl() noexcept;
+
 class HttpTransport {
   public:
     explicit HttpTransport(const SenderConf& conf);

@@ -7,15 +7,13 @@
 #include <cstring>
 
 #include "ingress/errors.hpp"
+#include "utf8/utf8.hpp"
 
 namespace ingress {
 namespace {
 
-// The word-at-a-time text scan reads the first byte of a text in the lowest bits.
-static_assert(std::endian::native == std::endian::little);
-
 constexpr std::uint64_t ones = 0x0101010101010101ull;
-constexpr std::uint64_t highs = 0x8080808080808080ull;
+constexpr std::uint64_t highs = utf8::kHighBits;
 
 // Non-zero when one of the eight bytes of w is zero.
 constexpr std::uint64_t has_zero(std::uint64_t w) {
@@ -27,48 +25,6 @@ constexpr std::uint64_t has_zero(std::uint64_t w) {
 constexpr std::uint64_t has_special(std::uint64_t w) {
     return (w & highs) | has_zero(w) | has_zero(w ^ (ones * '"')) | has_zero(w ^ (ones * '\\')) |
            has_zero(w ^ (ones * '\n')) | has_zero(w ^ (ones * '\r'));
-}
-
-// The last n - i (1 to 7) bytes of s in the low bytes of a word, the rest plain 'a'. The
-// bytes are read straight into a register: a partial copy into memory followed by a whole
-// word read from it stalls the processor on every text.
-std::uint64_t tail_word(const unsigned char* s, std::size_t i, std::size_t n) {
-    const std::size_t take = n - i;
-    std::uint64_t w = 0;
-    if (n >= 8) {
-        // The eight bytes ending at the text's end, of which the first few were seen already.
-        std::memcpy(&w, s + n - 8, 8);
-        w >>= 8 * (8 - take);
-    } else {
-        for (std::size_t k = n; k-- > i;) w = (w << 8) | s[k];
-    }
-    const std::uint64_t mine = ~std::uint64_t{0} >> (8 * (8 - take));
-    return (w & mine) | (ones * 'a' & ~mine);
-}
-
-// Length of the well-formed UTF-8 sequence at s (lead byte >= 0x80), 0 when ill-formed.
-std::size_t utf8_sequence(const unsigned char* s, std::size_t avail) {
-    const unsigned char c = s[0];
-    std::size_t len;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-        len = 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        len = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        len = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (len > avail || s[1] < lo || s[1] > hi) return 0;
-    for (std::size_t k = 2; k < len; ++k) {
-        if ((s[k] & 0xC0) != 0x80) return 0;
-    }
-    return len;
 }
 
 [[noreturn]] void refuse(ErrorCode code, std::string_view table, std::string_view column,
@@ -97,7 +53,7 @@ char* put_text(char* p, std::string_view text, std::string_view table, std::stri
         if (take == 8) {
             std::memcpy(&w, s + i, 8);
         } else {
-            w = tail_word(s, i, n);
+            w = utf8::tail_word(s, i, n);
         }
         // Quotes, backslashes and line ends only matter to the writing.
         const std::uint64_t special = Write ? has_special(w) : (w & highs) | has_zero(w);
@@ -131,7 +87,8 @@ char* put_text(char* p, std::string_view text, std::string_view table, std::stri
         // Accented Latin letters, most of what is not ASCII in these texts, are two bytes.
         std::size_t len = 2;
         if (!(c >= 0xC2 && c <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80)) {
-            len = utf8_sequence(s + i, n - i);
+            char32_t cp = 0;
+            len = utf8::read(text.substr(i), cp);
             if (len == 0) {
                 refuse(ErrorCode::invalid_utf8, table, column,
                        "text is not valid UTF-8 (bad byte at offset " + std::to_string(i) + ")");

@@ -1,63 +1,15 @@
 #include "ingress/names.hpp"
 
-#include <cstdint>
-
 #include "ingress/errors.hpp"
+#include "utf8/utf8.hpp"
 
 namespace ingress {
-
-std::size_t find_invalid_utf8(std::string_view bytes) noexcept {
-    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        // Most text is ASCII: skip it eight bytes at a time.
-        while (i + 8 <= n) {
-            std::uint64_t word;
-            __builtin_memcpy(&word, s + i, 8);
-            if (word & 0x8080808080808080ull) break;
-            i += 8;
-        }
-        if (i >= n) break;
-        const unsigned char c = s[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0)
-                lo = 0xA0;  // overlong
-            else if (c == 0xED)
-                hi = 0x9F;  // UTF-16 surrogates
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0)
-                lo = 0x90;  // overlong
-            else if (c == 0xF4)
-                hi = 0x8F;  // past U+10FFFF
-        } else {
-            return i;
-        }
-        if (i + len > n) return i;
-        if (s[i + 1] < lo || s[i + 1] > hi) return i;
-        for (std::size_t k = 2; k < len; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) return i;
-        }
-        i += len;
-    }
-    return std::string_view::npos;
-}
 
 std::string printable(std::string_view bytes) {
     constexpr std::size_t limit = 64;
     static constexpr char hex[] = "0123456789abcdef";
     std::string out;
-    const std::size_t bad = find_invalid_utf8(bytes);
+    const std::size_t bad = utf8::find_invalid(bytes);
     for (std::size_t i = 0; i < bytes.size() && i < limit; ++i) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c < 0x20 || c == 0x7F || (bad != std::string_view::npos && i >= bad && c >= 0x80)) {
@@ -73,7 +25,7 @@ std::string printable(std::string_view bytes) {
 }
 
 Utf8View::Utf8View(std::string_view text) : text_(text) {
-    const std::size_t bad = find_invalid_utf8(text);
+    const std::size_t bad = utf8::find_invalid(text);
     if (bad != std::string_view::npos) {
         throw IngressError(ErrorCode::invalid_utf8, "text is not valid UTF-8 (bad byte at offset " +
                                                         std::to_string(bad) + "): \"" +
@@ -96,7 +48,7 @@ bool check_name(std::string_view name, NameKind kind) {
     if (name.size() > max_name_len) {
         refuse("longer than " + std::to_string(max_name_len) + " bytes");
     }
-    if (const std::size_t bad = find_invalid_utf8(name); bad != std::string_view::npos) {
+    if (const std::size_t bad = utf8::find_invalid(name); bad != std::string_view::npos) {
         throw IngressError(ErrorCode::invalid_utf8, std::string(what) + " \"" + printable(name) +
                                                         "\" is not valid UTF-8 (bad byte at "
                                                         "offset " +

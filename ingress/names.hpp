@@ -15,10 +15,6 @@ namespace ingress {
 // is stricter and keeps every name we accept inside QuestDB's file-name limit.
 inline constexpr std::size_t max_name_len = 127;
 
-// Offset of the first byte that breaks UTF-8 well-formedness (overlong forms, surrogates
-// and code points past U+10FFFF are ill-formed), or npos when all of `bytes` is valid.
-std::size_t find_invalid_utf8(std::string_view bytes) noexcept;
-
 // A printable, bounded rendering of arbitrary bytes for error messages: control bytes and
 // bytes of ill-formed UTF-8 become \xNN, the text is cut after 64 bytes.
 std::string printable(std::string_view bytes);

@@ -10,6 +10,7 @@
 
 #include "source/local_days.hpp"
 #include "textfix/fix_text.hpp"
+#include "utf8/utf8.hpp"
 
 namespace tessim {
 namespace {
@@ -25,12 +26,6 @@ std::string_view trim_blanks(std::string_view s) {
     std::size_t b = s.find_first_not_of(kBlanks);
     if (b == s.npos) return {};
     return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
-}
-
-std::size_t code_points(std::string_view s) {
-    std::size_t n = 0;
-    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-    return n;
 }
 
 // How a value reads in error messages and, for kinds other than text and integer, in the
@@ -205,7 +200,7 @@ Value zero_padding(const Value& v, std::size_t width, TextStore& texts) {
         converted = as_text(v);
         text = converted;
     }
-    std::size_t length = code_points(text);
+    std::size_t length = utf8::code_points(text);
     if (length >= width) {
         return v.kind() == Kind::text ? v : Value::of_text(texts.keep(text));
     }

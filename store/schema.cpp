@@ -2,12 +2,11 @@
 
 #include <stdexcept>
 
-#include <utf8proc.h>
-
 #include "core/palette.hpp"
 #include "process/console.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
+#include "utf8/utf8.hpp"
 
 namespace tessim {
 
@@ -82,13 +81,6 @@ std::size_t cell_position(const Json& lista_colunas, std::string_view nome, std:
     return padrao;
 }
 
-std::size_t caracteres(const std::string& utf8) {
-    std::size_t total = 0;
-    for (char c : utf8)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++total;
-    return total;
-}
-
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> existing_columns(const Json& lista_colunas) {
@@ -125,7 +117,7 @@ std::size_t dataset_size(const std::optional<Json>& lista_colunas) {
         throw std::invalid_argument("resposta de SHOW COLUMNS não é um objeto");
     const Json& dataset = lista_colunas->at("dataset");
     if (dataset.is_array() || dataset.is_object()) return dataset.size();
-    if (dataset.is_string()) return caracteres(dataset.get_ref<const std::string&>());
+    if (dataset.is_string()) return utf8::code_points(dataset.get_ref<const std::string&>());
     throw std::invalid_argument("\"dataset\" sem comprimento");
 }
 

@@ -1,47 +1,13 @@
 #include "textfix/fix_text.hpp"
 
-#include <bit>
-#include <cstdint>
-#include <cstring>
-
 #include "textfix/cp1252.hpp"
+#include "textfix/lenient_utf8.hpp"
 #include "textfix/mojibake.hpp"
 #include "textfix/nfc.hpp"
-#include "textfix/utf8.hpp"
+#include "utf8/utf8.hpp"
 
 namespace textfix {
 namespace {
-
-// Little-endian: the first byte of a word is its lowest.
-static_assert(std::endian::native == std::endian::little);
-
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-
-// Inlined: it runs once per stretch of ASCII between accented letters.
-[[gnu::always_inline]] inline std::size_t ascii_prefix(std::string_view s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const std::size_t n = s.size();
-    std::size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        if (const std::uint64_t high = word & kHighBits)
-            return i + static_cast<std::size_t>(std::countr_zero(high)) / 8;
-    }
-    if (i == n) return n;
-    // The last few bytes in one register (a byte-by-byte loop here was the costliest line
-    // of the repair of clean text): the eight bytes that end the text, shifted so that the
-    // ones seen already fall off, or the bytes one by one when the text is shorter.
-    std::uint64_t word = 0;
-    if (n >= 8) {
-        std::memcpy(&word, p + n - 8, 8);
-        word >>= 8 * (8 - (n - i));
-    } else {
-        for (std::size_t k = n; k-- > i;) word = (word << 8) | p[k];
-    }
-    const std::uint64_t high = word & kHighBits;
-    return high ? i + static_cast<std::size_t>(std::countr_zero(high)) / 8 : n;
-}
 
 // Whether `s` could change at all: ill-formed UTF-8, a C1 control, a character that may move
 // under NFC, or a lead character right before a continuation character (the only shape
@@ -49,14 +15,14 @@ constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 bool may_need_repair(std::string_view s) {
     char32_t prev = 0;
     while (!s.empty()) {
-        const std::size_t plain = ascii_prefix(s);
+        const std::size_t plain = utf8::ascii_prefix(s);
         if (plain > 0) {
             prev = static_cast<unsigned char>(s[plain - 1]);
             s.remove_prefix(plain);
             if (s.empty()) break;
         }
         char32_t cp = 0;
-        const std::size_t len = detail::read_utf8(s, cp);
+        const std::size_t len = utf8::read(s, cp);
         if (len == 0) return true;
         if (cp < 0xA0) return true;
         if (!detail::nfc_inert(cp)) return true;
@@ -116,7 +82,7 @@ std::string repair(std::string_view text) {
 }  // namespace
 
 bool fix_text_into(std::string_view text, std::string& out) {
-    if (ascii_prefix(text) == text.size()) return false;
+    if (utf8::ascii_prefix(text) == text.size()) return false;
     if (!may_need_repair(text)) return false;
     std::string fixed = repair(text);
     if (fixed == text) return false;

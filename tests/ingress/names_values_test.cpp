@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "ingress/ingress.hpp"
+#include "utf8/utf8.hpp"
 
 namespace {
 
@@ -71,7 +72,7 @@ TEST(Utf8, AcceptsWellFormedAndFindsFirstBadByte) {
         {"caf\xE9", 3},  // Latin-1, not UTF-8
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(find_invalid_utf8(c.bytes), c.bad) << printable(c.bytes);
+        EXPECT_EQ(utf8::find_invalid(c.bytes), c.bad) << printable(c.bytes);
     }
     EXPECT_THROW(Utf8View("caf\xE9"), IngressError);
     EXPECT_EQ(Utf8View("caf\xC3\xA9").view(), "caf\xC3\xA9");

@@ -7,7 +7,7 @@
 
 #include "tests/textfix/test_support.hpp"
 #include "textfix/fix_text.hpp"
-#include "textfix/utf8.hpp"
+#include "textfix/lenient_utf8.hpp"
 
 namespace {
 

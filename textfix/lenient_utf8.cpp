@@ -1,6 +1,7 @@
-#include "textfix/utf8.hpp"
+#include "textfix/lenient_utf8.hpp"
 
 #include "textfix/cp1252.hpp"
+#include "utf8/utf8.hpp"
 
 namespace textfix::detail {
 
@@ -9,7 +10,7 @@ std::u32string decode_lenient(std::string_view s) {
     cps.reserve(s.size());
     while (!s.empty()) {
         char32_t cp = 0;
-        std::size_t len = read_utf8(s, cp);
+        std::size_t len = utf8::read(s, cp);
         if (len == 0) {
             cp = cp1252_char(static_cast<std::uint8_t>(s[0]));
             len = 1;
