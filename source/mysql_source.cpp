@@ -100,7 +100,7 @@ MysqlConnection connect_to_mysql(const ConnectionSettings& settings) {
 }
 
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
-                         const std::vector<std::string>& option_files) {
+                                 const std::vector<std::string>& option_files) {
     unsigned port = parse_port(settings.port);
     // Only an empty argument sends us to the files: with a password on the command line not
     // one of them is opened, exactly as before they were read at all.

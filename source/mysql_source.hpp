@@ -49,7 +49,7 @@ MysqlConnection connect_to_mysql(const ConnectionSettings& settings);
 // The same with the option files to read for an empty password (password_option_files()
 // for the one above).
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
-                         const std::vector<std::string>& option_files);
+                                 const std::vector<std::string>& option_files);
 
 // Sends `sql` as one text-protocol statement and stores the whole result. Throws
 // QueryError when the server rejects it or the connection breaks.

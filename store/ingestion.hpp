@@ -41,7 +41,7 @@ class ConversionError : public std::runtime_error {
 // out-of-range integer as null, so anything that cannot be converted exactly throws
 // ConversionError. Texts made here live in `scratch`, which must outlive the row.
 ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
-                                       std::string& scratch);
+                                      std::string& scratch);
 
 // What writing the rows of one call needs once: the declared type of each of the 32 columns
 // (the re-check's answer over the field table's), what each type means for the conversion, the
@@ -57,7 +57,7 @@ struct RowPlan {
 // `existentes` are the (name, type) pairs of SHOW COLUMNS; columns it lacks take the type
 // the creation statement gives them.
 RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& existentes,
-                             std::int64_t timestamp);
+                  std::int64_t timestamp);
 
 // Writes the 32 column values of one entry into `linha` (a row of `m.shape`), in the order
 // they are handed over, each in the form its column accepts (value_for_column); null values
@@ -67,10 +67,8 @@ RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& existe
 // only judges it: both passes go through these same conversions.
 template <class Linha>
 void write_row(const RowPlan& m, const DiscoveryEntry& contrato, Linha& linha);
-extern template void write_row(const RowPlan&, const DiscoveryEntry&,
-                                   ingress::RowWriter&);
-extern template void write_row(const RowPlan&, const DiscoveryEntry&,
-                                   ingress::RowChecker&);
+extern template void write_row(const RowPlan&, const DiscoveryEntry&, ingress::RowWriter&);
+extern template void write_row(const RowPlan&, const DiscoveryEntry&, ingress::RowChecker&);
 
 // Every entry judged as a row of the columns `declaradas` (SHOW COLUMNS pairs, as for
 // plan_rows) would be written: the same conversions and the same refusals as the rows
@@ -78,13 +76,13 @@ extern template void write_row(const RowPlan&, const DiscoveryEntry&,
 // stored throws StoreFailure naming the contract and the column. This runs before the table
 // is touched, so that one bad value does not leave it emptied.
 void check_values(const DiscoveryList& lista,
-                    const std::vector<std::pair<std::string, std::string>>& declaradas);
+                  const std::vector<std::pair<std::string, std::string>>& declaradas);
 
 // The ingestion phase: takes the run timestamp, re-checks the columns through `consulta`,
 // and writes every entry with one sender made from `conf_sender`. An ingestion failure or a
 // value that does not fit its column throws StoreFailure; every other failure (no "dataset"
 // in the re-check) throws as it is.
 void ingestion_phase(const DiscoveryList& lista, const QuestDbQuery& consulta,
-                      const std::string& conf_sender);
+                     const std::string& conf_sender);
 
 }  // namespace tessim

@@ -33,7 +33,7 @@ void set_option(CURL* curl, CURLoption option, auto value) {
 // One GET of /exec: the body whatever the HTTP status, or nullopt with libcurl's description
 // of the failure in `falha`.
 std::optional<std::string> exchange(const std::string& base_url, const std::string& sql_query,
-                                 std::string& falha) {
+                                    std::string& falha) {
     const std::string url =
         base_url + "/exec?" + form_encode({{"query", sql_query}, {"fmt", "json"}});
     const std::string user(kQuestDbUser);

@@ -20,8 +20,7 @@ void sendQuestDB(const DiscoveryList& descobertaClientes) {
     const auto declaradas = declared_columns(silent_query(std::string(kShowColumns)));
     check_values(descobertaClientes, declaradas);
     ensure_table();
-    const std::string conf =
-        sender_conf(config.quest_db_ip.get(), config.quest_db_port.get());
+    const std::string conf = sender_conf(config.quest_db_ip.get(), config.quest_db_port.get());
     const QuestDbQuery consulta = [](const std::string& sql) { return run_query(sql); };
     ingestion_phase(descobertaClientes, consulta, conf);
 }

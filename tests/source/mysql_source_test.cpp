@@ -211,7 +211,8 @@ TEST(MysqlSource, EmptyPasswordTakesOnlyThePasswordFromOptionFiles) {
     settings.password = "";
 
     const std::string good = dir.write("good.cnf", hostile_client_options(server.password));
-    MysqlConnection conn = connect_to_mysql(settings, {(dir.path() / "missing.cnf").string(), good});
+    MysqlConnection conn =
+        connect_to_mysql(settings, {(dir.path() / "missing.cnf").string(), good});
     QueryTable t = fetch_table(conn.get(),
                                "SELECT @@collation_connection k, DATABASE() d, "
                                "SUBSTRING_INDEX(USER(), '@', 1) u, @@port p");
@@ -244,7 +245,8 @@ TEST(MysqlSource, GivenPasswordOpensNoOptionFile) {
     // A folder where a file should be fails any reading; a wrong password beside it.
     std::filesystem::create_directories(dir.path() / "unreadable.cnf");
     const std::string wrong = dir.write("wrong.cnf", "[client]\npassword=errada\n");
-    EXPECT_NO_THROW(connect_to_mysql(db.settings(), {(dir.path() / "unreadable.cnf").string(), wrong}));
+    EXPECT_NO_THROW(
+        connect_to_mysql(db.settings(), {(dir.path() / "unreadable.cnf").string(), wrong}));
 }
 
 }  // namespace

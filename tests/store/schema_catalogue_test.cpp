@@ -15,8 +15,7 @@ TEST(CriacaoTabela, ExactBytes) {
     EXPECT_EQ(kCreateTable.size(), 1476u);
     EXPECT_EQ(kCreateTable.substr(0, 41), "\n        CREATE TABLE 'tessimClientes' (\n");
     EXPECT_EQ(kCreateTable.substr(kCreateTable.size() - 9), "\n        ");
-    EXPECT_NE(kCreateTable.find("idServico INT," + std::string(26, ' ') + "\n"),
-              std::string::npos);
+    EXPECT_NE(kCreateTable.find("idServico INT," + std::string(26, ' ') + "\n"), std::string::npos);
     EXPECT_NE(kCreateTable.find("dataAtraso TIMESTAMP," + std::string(43, ' ') + "\n"),
               std::string::npos);
     EXPECT_NE(kCreateTable.find("timestamp (" + std::string(kDesignatedColumn) + ")"),
