@@ -51,10 +51,11 @@ void run_pipeline(benchmark::State& state, const CustomerRows& rows) {
     ingress::LineEncoder encoder;
     TextStore texts;
     std::string scratch;
-    LocalDays dias;
+    LocalClock clock;
     std::size_t i = 0;
     for (auto _ : state) {
-        const DiscoveryEntry entry = build_entry(normalizar(rows.records[i], texts, scratch, dias));
+        const DiscoveryEntry entry =
+            build_entry(normalizar(rows.records[i], texts, scratch, clock));
         ingress::RowWriter linha = encoder.begin_row(montagem.forma);
         escreve_linha(montagem, entry, linha);
         encoder.end_row(linha, ingress::TimestampNanos::now());

@@ -51,6 +51,8 @@ std::string valor_debug(const Value& v) {
             }
             return s;
         }
+        case Kind::instant:
+            return std::to_string(v.instant());
     }
     return "None";
 }

@@ -36,9 +36,9 @@ DescobertaClientesDB build_discovery_list(const CustomerRows& rows) {
     DescobertaClientesDB list;
     list.entries.reserve(rows.records.size());
     std::string scratch;
-    LocalDays dias;
+    LocalClock clock;
     for (const CustomerRecord& raw : rows.records)
-        list.entries.push_back(build_entry(normalizar(raw, list.texts, scratch, dias)));
+        list.entries.push_back(build_entry(normalizar(raw, list.texts, scratch, clock)));
     return list;
 }
 
@@ -51,10 +51,10 @@ DescobertaClientesDB build_discovery_list(CustomerRows&& rows) {
     const std::size_t n = rows.records.size();
     list.entries = std::move(rows.records).into_storage_for<DiscoveryEntry>();
     std::string scratch;
-    LocalDays dias;
+    LocalClock clock;
     for (std::size_t i = 0; i < n; ++i) {
         // normalizar has read all of raw[i] before the entry takes its place.
-        list.entries.push_back(build_entry(normalizar(raw[i], list.texts, scratch, dias)));
+        list.entries.push_back(build_entry(normalizar(raw[i], list.texts, scratch, clock)));
     }
     return list;
 }

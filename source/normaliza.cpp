@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <optional>
 #include <system_error>
 
-#include "source/local_days.hpp"
 #include "textfix/fix_text.hpp"
 #include "utf8/utf8.hpp"
 
@@ -92,6 +92,10 @@ std::string as_text(const Value& v) {
             if (t.microsecond) std::snprintf(buf + n, sizeof buf - n, ".%06d", t.microsecond);
             return buf;
         }
+        case Kind::instant: {
+            auto r = std::to_chars(buf, buf + sizeof buf, v.instant());
+            return std::string(buf, r.ptr);
+        }
     }
     return {};
 }
@@ -171,9 +175,9 @@ double price(const CustomerRecord& raw) {
     }
 }
 
-Value local_datetime_of(const CustomerRecord& raw, Campo campo, LocalDays& dias) {
+Value local_datetime_of(const CustomerRecord& raw, Campo campo, LocalClock& clock) {
     try {
-        return local_datetime(raw[campo], dias);
+        return local_datetime(raw[campo], clock);
     } catch (const NormalizationError& e) {
         fail(raw, campo, e.what());
     }
@@ -199,6 +203,7 @@ bool tem_valor(const Value& v) {
             return !all_zero_digits(v.text());
         case Kind::date:
         case Kind::datetime:
+        case Kind::instant:
             return true;
     }
     return true;
@@ -225,35 +230,18 @@ Value zero_padding(const Value& v, std::size_t width, TextStore& texts) {
     return Value::of_text(texts.keep(padded));
 }
 
-Value local_datetime(const Value& v) {
-    LocalDays dias;
-    return local_datetime(v, dias);
-}
-
-Value local_datetime(const Value& v, LocalDays& dias) {
+Value local_datetime(const Value& v, LocalClock& clock) {
     if (!tem_valor(v)) return Value::null();
     if (v.kind() != Kind::date && v.kind() != Kind::datetime)
         throw NormalizationError("não é data nem data/hora: " + as_text(v));
     CivilTime c = v.time();
-    if (c.hour >= 0 && c.hour <= 23 && c.minute >= 0 && c.minute <= 59 && c.second >= 0 &&
-        c.second <= 59 && dia_uniforme(dias, c.year, c.month, c.day))
-        return Value::of_datetime({c.year, c.month, c.day, c.hour, c.minute, c.second, 0});
-    std::tm tm{};
-    tm.tm_year = c.year - 1900;
-    tm.tm_mon = c.month - 1;
-    tm.tm_mday = c.day;
-    tm.tm_hour = c.hour;
-    tm.tm_min = c.minute;
-    tm.tm_sec = c.second;
-    tm.tm_isdst = -1;
-    // mktime returns -1 both for failure and for 1969-12-31 23:59:59 UTC; only a
-    // successful call fills in the weekday.
-    tm.tm_wday = -1;
-    std::time_t seconds = std::mktime(&tm);
-    if (seconds == static_cast<std::time_t>(-1) && tm.tm_wday == -1)
-        throw NormalizationError("mktime não converte " + as_text(v));
+    c.microsecond = 0;
+    const std::optional<std::int64_t> seconds = clock.epoch_seconds(c);
+    if (!seconds) throw NormalizationError("mktime não converte " + as_text(v));
+    if (is_calendar_time(c)) return Value::of_instant(*seconds * 1000000);
+    const auto instant = static_cast<std::time_t>(*seconds);
     std::tm local{};
-    if (!localtime_r(&seconds, &local))
+    if (!localtime_r(&instant, &local))
         throw NormalizationError("localtime não converte " + as_text(v));
     return Value::of_datetime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                                local.tm_min, local.tm_sec, 0});
@@ -265,12 +253,12 @@ CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts) {
 }
 
 CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch) {
-    LocalDays dias;
-    return normalizar(raw, texts, scratch, dias);
+    LocalClock clock;
+    return normalizar(raw, texts, scratch, clock);
 }
 
 CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch,
-                          LocalDays& dias) {
+                          LocalClock& clock) {
     // Field by field: a copy of the whole record first (then mostly overwritten) cost more
     // than the rest of this function's own work.
     CustomerRecord out;
@@ -284,7 +272,7 @@ CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::stri
             fail(raw, c, std::string("falha no reparo do texto: ") + e.what());
         }
     };
-    auto local = [&](Campo c) { out[c] = local_datetime_of(raw, c, dias); };
+    auto local = [&](Campo c) { out[c] = local_datetime_of(raw, c, clock); };
 
     repair(nomeCliente);
     out[cpfCliente] = zero_padding(raw[cpfCliente], 11, texts);

@@ -1,13 +1,13 @@
 #pragma once
 // Normalisation of one raw customer record: repaired texts, zero-padded taxpayer numbers,
-// local date-times, the due day as an integer and the plan price as a double.
+// local date-times as instants, the due day as an integer and the plan price as a double.
 
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "core/clock.hpp"
 #include "source/customer_record.hpp"
-#include "source/local_days.hpp"
 #include "source/value.hpp"
 
 namespace tessim {
@@ -29,15 +29,16 @@ CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts);
 // The same, reusing `scratch` for repaired texts so that a loop over many records does not
 // allocate once per repaired field.
 CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch);
-// The same, remembering per calendar day whether the local-time round trip can be skipped:
-// the form for a loop over a whole result.
+// The same, with one local clock for all the dates: the form for a loop over a whole result.
 CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch,
-                          LocalDays& dias);
+                          LocalClock& clock);
 
 // The single rules, exposed for the debug tools and the tests.
 Value zero_padding(const Value& v, std::size_t width, TextStore& texts);
-Value local_datetime(const Value& v);  // throws NormalizationError when mktime fails
-Value local_datetime(const Value& v, LocalDays& dias);
+// A date or date-time read as a wall time of the local zone (mktime's reading, seconds only)
+// becomes that instant; fields outside the calendar (a year 0) stay the local date-time mktime
+// carries them to, and the store refuses them. Throws NormalizationError when mktime fails.
+Value local_datetime(const Value& v, LocalClock& clock);
 std::string_view field_name(Campo campo);
 
 }  // namespace tessim

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <optional>
@@ -89,9 +90,27 @@ Familia familia(std::string_view tipo) {
     return Familia::outra;
 }
 
-ingress::LocalDateTime data_local(const Value& v) {
-    const CivilTime t = v.time();
-    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.microsecond};
+// A date or date-time as the database delivered it: a field the normalisation keeps as read,
+// or a date whose fields mktime carried outside the calendar. It still has to go through the
+// local zone.
+struct DataLocal {
+    CivilTime t;
+};
+
+// Microseconds since the epoch of a local wall time; refused (without the table and column,
+// which the caller adds) when it is not a calendar time or mktime cannot convert it.
+std::int64_t micros_locais(const CivilTime& t, LocalClock& relogio) {
+    auto recusa = [&t](const char* porque) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%06d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second, t.microsecond);
+        return ingress::IngressError(ingress::ErrorCode::invalid_value,
+                                     std::string("local date-time ") + buf + porque);
+    };
+    if (!is_calendar_time(t)) throw recusa(" is not a calendar time");
+    const std::optional<std::int64_t> segundos = relogio.epoch_seconds(t);
+    if (!segundos) throw recusa(" cannot be converted by mktime");
+    return *segundos * 1000000 + t.microsecond;
 }
 
 std::optional<std::int64_t> inteiro_de_texto(std::string_view s) {
@@ -162,7 +181,10 @@ bool natural(const Value& v, Poe&& poe) {
             return true;
         case Kind::date:
         case Kind::datetime:
-            poe(data_local(v));
+            poe(DataLocal{v.time()});
+            return true;
+        case Kind::instant:
+            poe(ingress::TimestampMicros(v.instant()));
             return true;
         default:
             return false;
@@ -172,7 +194,7 @@ bool natural(const Value& v, Poe&& poe) {
 // Hands `poe` the form of a non-null `v` that a column of family `fam` (and, for integers,
 // range `faixa`) accepts, and answers true; answers false, without calling `poe`, when there
 // is no exact form. `poe` takes std::int64_t, double, ingress::Decimal, ingress::Text,
-// TextoFeito and ingress::LocalDateTime.
+// TextoFeito, ingress::TimestampMicros and DataLocal.
 template <class Poe>
 bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe) {
     switch (fam) {
@@ -241,7 +263,8 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
                     return false;
             }
         case Familia::tempo:
-            if (v.kind() != Kind::date && v.kind() != Kind::datetime) return false;
+            if (v.kind() != Kind::date && v.kind() != Kind::datetime && v.kind() != Kind::instant)
+                return false;
             return natural(v, poe);
         case Familia::outra:
             return natural(v, poe);
@@ -311,6 +334,9 @@ ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo
         if constexpr (std::is_same_v<decltype(forma), TextoFeito>) {
             scratch.assign(forma.bytes);
             convertido.emplace(ingress::Text{scratch});
+        } else if constexpr (std::is_same_v<decltype(forma), DataLocal>) {
+            LocalClock relogio;
+            convertido.emplace(ingress::TimestampMicros(micros_locais(forma.t, relogio)));
         } else {
             convertido.emplace(forma);
         }
@@ -340,7 +366,8 @@ MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::strin
                     .maximo = {},
                     .indices = {},
                     .timestamp = timestamp,
-                    .forma = forma_da_linha()};
+                    .forma = forma_da_linha(),
+                    .relogio = {}};
     for (std::size_t i = 0; i < kColunasLinha.size(); ++i)
         m.indices[i] = macro_index(kColunasLinha[i].chave);
     // Declared type of every column we write: what the table says, else the catalogue.
@@ -366,10 +393,22 @@ void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha
         const Value& valor = contrato.values[m.indices[i]];
         if (valor.is_null()) continue;
         auto poe = [&](auto forma) {
-            if constexpr (std::is_same_v<decltype(forma), TextoFeito>)
+            if constexpr (std::is_same_v<decltype(forma), TextoFeito>) {
                 linha.column(i, ingress::Text{forma.bytes});
-            else
+            } else if constexpr (std::is_same_v<decltype(forma), DataLocal>) {
+                std::int64_t micros = 0;
+                try {
+                    micros = micros_locais(forma.t, m.relogio);
+                } catch (const ingress::IngressError& e) {
+                    throw ingress::IngressError(
+                        e.code(), "table \"" + ingress::printable(m.forma.table()) +
+                                      "\", column \"" + ingress::printable(m.forma.column(i)) +
+                                      "\": " + e.what());
+                }
+                linha.column(i, ingress::TimestampMicros(micros));
+            } else {
                 linha.column(i, forma);
+            }
         };
         try {
             if (!converte_para(valor, static_cast<Familia>(m.familia[i]),

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/clock.hpp"
 #include "discovery/entry.hpp"
 #include "ingress/column_value.hpp"
 #include "ingress/line_encoder.hpp"
@@ -38,14 +39,15 @@ class ConversaoError : public std::runtime_error {
 // as its decimal text, a text holding a decimal integer for an INT column as that integer,
 // and so on. QuestDB refuses a whole write for one value of the wrong kind, and stores an
 // out-of-range integer as null, so anything that cannot be converted exactly throws
-// ConversaoError. Texts made here live in `scratch`, which must outlive the row.
+// ConversaoError; a date that is no calendar time throws ingress::IngressError. Texts made
+// here live in `scratch`, which must outlive the row.
 ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
                                        std::string& scratch);
 
 // What writing the rows of one call needs once: the declared type of each of the 32 columns
 // (the re-check's answer over the catalogue), what each type means for the conversion, the
 // row shape (table and column names, checked once), where each column's value sits in an
-// entry, and the run timestamp.
+// entry, and the run timestamp; and the local clock for dates that still need the zone.
 struct MontagemLinha {
     std::array<std::string, kColumnCount> declarado;
     std::array<std::uint8_t, kColumnCount> familia{};
@@ -53,6 +55,8 @@ struct MontagemLinha {
     std::array<std::size_t, kColumnCount - 1> indices{};
     std::int64_t timestamp = 0;
     ingress::RowShape forma;
+    // Remembers the zone's offsets as it converts; writing a row changes nothing else here.
+    mutable LocalClock relogio;
 };
 
 // `existentes` are the (name, type) pairs of SHOW COLUMNS; columns it lacks take the
