@@ -50,6 +50,8 @@ std::string debug_value(const Value& v) {
             }
             return s;
         }
+        case Kind::instant:
+            return std::to_string(v.instant());
     }
     return "None";
 }

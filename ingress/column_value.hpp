@@ -42,22 +42,10 @@ struct Decimal {
     std::string_view digits;
 };
 
-// Calendar fields of a wall-clock time in the process's local time zone, converted with
-// mktime (tm_isdst = -1) and sent as a timestamp in microseconds.
-struct LocalDateTime {
-    int year = 1970;
-    int month = 1;
-    int day = 1;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int microsecond = 0;
-};
-
 class ColumnValue {
   public:
-    using Variant = std::variant<Null, std::int64_t, double, Decimal, Text, LocalDateTime,
-                                 TimestampMicros, TimestampNanos>;
+    using Variant =
+        std::variant<Null, std::int64_t, double, Decimal, Text, TimestampMicros, TimestampNanos>;
 
     ColumnValue() noexcept : v_(Null{}) {}
     ColumnValue(Null) noexcept : v_(Null{}) {}
@@ -80,7 +68,6 @@ class ColumnValue {
     ColumnValue(const std::string&) = delete;
     ColumnValue(Text v) noexcept : v_(v) {}
     ColumnValue(Decimal v) noexcept : v_(v) {}
-    ColumnValue(LocalDateTime v) noexcept : v_(v) {}
     ColumnValue(TimestampMicros v) noexcept : v_(v) {}
     ColumnValue(TimestampNanos v) noexcept : v_(v) {}
 

@@ -13,7 +13,7 @@ enum class ErrorCode {
     invalid_api_call,    // misuse: a call on a sender that is closed or already failed
     invalid_name,        // a table or column name QuestDB would refuse
     invalid_utf8,        // a name or text value that is not well-formed UTF-8
-    invalid_value,       // NaN/Inf, malformed decimal, impossible calendar date, ...
+    invalid_value,       // NaN/Inf, malformed decimal, designated time before 1970, ...
     socket_error,        // connection refused, reset, timed out, name not resolved
     auth_error,          // HTTP 401/403
     server_flush_error,  // any other non-2xx answer of QuestDB

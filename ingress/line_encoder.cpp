@@ -302,24 +302,10 @@ char* put_decimal(char* p, std::string_view d, std::string_view table, std::stri
     return put_double(p, v, table, column);
 }
 
-std::int64_t local_micros(LocalTimeConverter& local_time, const LocalDateTime& t,
-                          std::string_view table, std::string_view column) {
-    try {
-        return local_time.to_micros(t);
-    } catch (const IngressError& e) {
-        refuse(e.code(), table, column, e.what());
-    }
-}
-
 char* put_micros(char* p, TimestampMicros t) {
     p = put_int(p, t.as_i64());
     *p++ = 't';
     return p;
-}
-
-char* put_local(char* p, LocalTimeConverter& local_time, const LocalDateTime& t,
-                std::string_view table, std::string_view column) {
-    return put_micros(p, TimestampMicros(local_micros(local_time, t, table, column)));
 }
 
 // QuestDB refuses a time before the epoch in the designated timestamp column.
@@ -345,11 +331,9 @@ char* LineEncoder::put_value(char* p, std::string_view table, std::string_view c
             return put_decimal(p, std::get<Decimal>(v).digits, table, column);
         case 4:  // Text
             return put_text<true>(p, std::get<Text>(v).bytes, table, column);
-        case 5:  // LocalDateTime
-            return put_local(p, local_time_, std::get<LocalDateTime>(v), table, column);
-        case 6:  // TimestampMicros
+        case 5:  // TimestampMicros
             return put_micros(p, std::get<TimestampMicros>(v));
-        case 7:  // TimestampNanos
+        case 6:  // TimestampNanos
             return put_micros(p, TimestampMicros::from_nanos(std::get<TimestampNanos>(v)));
         default:
             return p;  // Null is filtered out by the caller
@@ -514,14 +498,6 @@ void RowWriter::column(std::size_t i, Decimal v) {
     commit(put_decimal(p, v.digits, shape_->table(), shape_->column(i)));
 }
 
-void RowWriter::column(std::size_t i, const LocalDateTime& v) {
-    char* p = open(i, number_room);
-    const std::int64_t us =
-        local_micros(encoder_->local_time_, v, shape_->table(), shape_->column(i));
-    check_time(*shape_, i, us);
-    commit(put_micros(p, TimestampMicros(us)));
-}
-
 void RowWriter::column(std::size_t i, TimestampMicros v) {
     char* p = open(i, number_room);
     check_time(*shape_, i, v.as_i64());
@@ -554,10 +530,6 @@ void RowChecker::column(std::size_t i, Text v) {
 void RowChecker::column(std::size_t i, Decimal v) {
     char scratch[number_room];
     put_decimal(scratch, v.digits, shape_->table(), shape_->column(i));
-}
-
-void RowChecker::column(std::size_t i, const LocalDateTime& v) {
-    check_time(*shape_, i, local_micros(local_time_, v, shape_->table(), shape_->column(i)));
 }
 
 void RowChecker::column(std::size_t i, TimestampMicros v) {

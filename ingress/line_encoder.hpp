@@ -17,7 +17,6 @@
 //                   1e+22; NaN and infinities are refused
 //   Decimal         validated digits -> nearest double -> as double
 //   Text            "..." with  "  \  LF  CR  preceded by a backslash
-//   LocalDateTime   microseconds since the epoch through the local zone, suffix t
 //   TimestampMicros microseconds, suffix t
 //   TimestampNanos  microseconds (rounded down), suffix t
 //   row time        nanoseconds, no suffix (the request asks for precision=n)
@@ -34,7 +33,6 @@
 
 #include "ingress/column_value.hpp"
 #include "ingress/errors.hpp"
-#include "ingress/local_time.hpp"
 #include "ingress/names.hpp"
 #include "ingress/row_shape.hpp"
 #include "ingress/timestamp.hpp"
@@ -68,7 +66,6 @@ class RowWriter {
     void column(std::size_t i, double v);
     void column(std::size_t i, Text v);
     void column(std::size_t i, Decimal v);
-    void column(std::size_t i, const LocalDateTime& v);
     void column(std::size_t i, TimestampMicros v);
     void column(std::size_t i, TimestampNanos v);
     // Leaves the column out; it may not be written later in the row.
@@ -121,7 +118,6 @@ class RowChecker {
     void column(std::size_t i, double v);
     void column(std::size_t i, Text v);
     void column(std::size_t i, Decimal v);
-    void column(std::size_t i, const LocalDateTime& v);
     void column(std::size_t i, TimestampMicros v);
     void column(std::size_t i, TimestampNanos v);
     void column(std::size_t, Null) {}
@@ -133,14 +129,13 @@ class RowChecker {
 
   private:
     const RowShape* shape_;
-    LocalTimeConverter local_time_;
 };
 
 class LineEncoder {
   public:
     // Appends one line. Throws IngressError naming the table and column for a refused
-    // value (invalid UTF-8, NUL byte in a text, NaN, malformed decimal, impossible date),
-    // for a row whose columns are all null, and for a column named twice.
+    // value (invalid UTF-8, NUL byte in a text, NaN, malformed decimal, designated time before
+    // 1970), for a row whose columns are all null, and for a column named twice.
     void add_row(TableName table, std::span<const Column> columns, TimestampNanos at);
     void add_row(TableName table, std::initializer_list<Column> columns, TimestampNanos at) {
         add_row(table, std::span<const Column>(columns.begin(), columns.size()), at);
@@ -186,7 +181,6 @@ class LineEncoder {
     std::string buf_;
     std::size_t len_ = 0;
     std::size_t rows_ = 0;
-    LocalTimeConverter local_time_;
     // Copies of the names of the last row checked for repeats: the caller may reuse a
     // name's storage for another name, so an address proves nothing.
     std::vector<std::string> last_names_;

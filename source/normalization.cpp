@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <ctime>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <utility>
 
-#include "source/local_days.hpp"
 #include "textfix/fix_text.hpp"
 #include "utf8/utf8.hpp"
 
@@ -57,6 +57,10 @@ std::string as_text(const Value& v) {
                                   t.day, t.hour, t.minute, t.second);
             if (t.microsecond) std::snprintf(buf + n, sizeof buf - n, ".%06d", t.microsecond);
             return buf;
+        }
+        case Kind::instant: {
+            auto r = std::to_chars(buf, buf + sizeof buf, v.instant());
+            return std::string(buf, r.ptr);
         }
     }
     return {};
@@ -137,9 +141,9 @@ double price(const CustomerRecord& raw, std::size_t field) {
     }
 }
 
-Value local_datetime_of(const CustomerRecord& raw, std::size_t field, LocalDays& dias) {
+Value local_datetime_of(const CustomerRecord& raw, std::size_t field, LocalClock& clock) {
     try {
-        return local_datetime(raw[field], dias);
+        return local_datetime(raw[field], clock);
     } catch (const NormalizationError& e) {
         fail(raw, field, e.what());
     }
@@ -149,7 +153,7 @@ Value local_datetime_of(const CustomerRecord& raw, std::size_t field, LocalDays&
 // is compiled and a record costs no lookup in the table.
 template <std::size_t F>
 void normalize_field(CustomerRecord& record, TextStore& texts, std::string& scratch,
-                     LocalDays& days) {
+                     LocalClock& clock) {
     constexpr Rule rule = kFields[F].rule;
     Value& v = record[F];
     if constexpr (rule == Rule::repaired_text) {
@@ -163,7 +167,7 @@ void normalize_field(CustomerRecord& record, TextStore& texts, std::string& scra
     } else if constexpr (rule == Rule::padded_14) {
         v = zero_padding(v, 14, texts);
     } else if constexpr (rule == Rule::local_datetime) {
-        v = local_datetime_of(record, F, days);
+        v = local_datetime_of(record, F, clock);
     } else if constexpr (rule == Rule::whole_number) {
         v = Value::of_integer(whole_number(record, F));
     } else if constexpr (rule == Rule::price) {
@@ -187,6 +191,7 @@ bool has_value(const Value& v) {
             return !all_zero_digits(v.text());
         case Kind::date:
         case Kind::datetime:
+        case Kind::instant:
             return true;
     }
     return true;
@@ -213,35 +218,18 @@ Value zero_padding(const Value& v, std::size_t width, TextStore& texts) {
     return Value::of_text(texts.keep(padded));
 }
 
-Value local_datetime(const Value& v) {
-    LocalDays dias;
-    return local_datetime(v, dias);
-}
-
-Value local_datetime(const Value& v, LocalDays& dias) {
+Value local_datetime(const Value& v, LocalClock& clock) {
     if (!has_value(v)) return Value::null();
     if (v.kind() != Kind::date && v.kind() != Kind::datetime)
         throw NormalizationError("não é data nem data/hora: " + as_text(v));
     CivilTime c = v.time();
-    if (c.hour >= 0 && c.hour <= 23 && c.minute >= 0 && c.minute <= 59 && c.second >= 0 &&
-        c.second <= 59 && dia_uniforme(dias, c.year, c.month, c.day))
-        return Value::of_datetime({c.year, c.month, c.day, c.hour, c.minute, c.second, 0});
-    std::tm tm{};
-    tm.tm_year = c.year - 1900;
-    tm.tm_mon = c.month - 1;
-    tm.tm_mday = c.day;
-    tm.tm_hour = c.hour;
-    tm.tm_min = c.minute;
-    tm.tm_sec = c.second;
-    tm.tm_isdst = -1;
-    // mktime returns -1 both for failure and for 1969-12-31 23:59:59 UTC; only a
-    // successful call fills in the weekday.
-    tm.tm_wday = -1;
-    std::time_t seconds = std::mktime(&tm);
-    if (seconds == static_cast<std::time_t>(-1) && tm.tm_wday == -1)
-        throw NormalizationError("mktime não converte " + as_text(v));
+    c.microsecond = 0;
+    const std::optional<std::int64_t> seconds = clock.epoch_seconds(c);
+    if (!seconds) throw NormalizationError("mktime não converte " + as_text(v));
+    if (is_calendar_time(c)) return Value::of_instant(*seconds * 1000000);
+    const auto instant = static_cast<std::time_t>(*seconds);
     std::tm local{};
-    if (!localtime_r(&seconds, &local))
+    if (!localtime_r(&instant, &local))
         throw NormalizationError("localtime não converte " + as_text(v));
     return Value::of_datetime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                                local.tm_min, local.tm_sec, 0});
@@ -249,7 +237,7 @@ Value local_datetime(const Value& v, LocalDays& dias) {
 
 void Normalizer::normalize(CustomerRecord& record) {
     [&]<std::size_t... F>(std::index_sequence<F...>) {
-        (normalize_field<F>(record, texts_, scratch_, days_), ...);
+        (normalize_field<F>(record, texts_, scratch_, clock_), ...);
     }
     (std::make_index_sequence<kFieldCount>{});
 }

@@ -1,13 +1,13 @@
 #pragma once
 // Normalisation of the customer records, field by field as the field table's rules say:
-// repaired texts, zero-padded taxpayer numbers, local date-times, the due day as an integer
-// and the plan price as a double; the other fields stay as read.
+// repaired texts, zero-padded taxpayer numbers, local date-times as instants, the due day as
+// an integer and the plan price as a double; the other fields stay as read.
 
 #include <string>
 
+#include "core/clock.hpp"
 #include "core/failure.hpp"
 #include "source/customer_record.hpp"
-#include "source/local_days.hpp"
 #include "source/value.hpp"
 
 namespace tessim {
@@ -25,7 +25,7 @@ class NormalizationError : public UnhandledFailure {
 bool has_value(const Value& v);
 
 // Normalises records one after the other, reusing what one record leaves behind: the
-// scratch of the text repair and what is known of the local zone's days.
+// scratch of the text repair and the local clock with what it knows of the zone.
 class Normalizer {
   public:
     // Texts the normalisation creates are kept in `texts`; unchanged texts keep pointing at
@@ -39,12 +39,14 @@ class Normalizer {
   private:
     TextStore& texts_;
     std::string scratch_;
-    LocalDays days_;
+    LocalClock clock_;
 };
 
 // The single rules, exposed for the debug tools and the tests.
 Value zero_padding(const Value& v, std::size_t width, TextStore& texts);
-Value local_datetime(const Value& v);  // throws NormalizationError when mktime fails
-Value local_datetime(const Value& v, LocalDays& dias);
+// A date or date-time read as a wall time of the local zone (mktime's reading, seconds only)
+// becomes that instant; fields outside the calendar (a year 0) stay the local date-time mktime
+// carries them to, and the store refuses them. Throws NormalizationError when mktime fails.
+Value local_datetime(const Value& v, LocalClock& clock);
 
 }  // namespace tessim

@@ -83,6 +83,13 @@ Value Value::of_datetime(const CivilTime& t) {
     return r;
 }
 
+Value Value::of_instant(std::int64_t micros) {
+    Value r;
+    r.kind_ = Kind::instant;
+    r.u_.integer = micros;
+    return r;
+}
+
 void Value::not_a_time() const {
     throw std::logic_error(std::string("valor do tipo ") + kind_name(kind_) +
                            " não é data nem data/hora");
@@ -94,6 +101,7 @@ bool operator==(const Value& a, const Value& b) {
         case Kind::null:
             return true;
         case Kind::integer:
+        case Kind::instant:
             return a.u_.integer == b.u_.integer;
         case Kind::floating:
             return a.u_.floating == b.u_.floating;
@@ -122,6 +130,7 @@ const char* kind_name(Kind k) {
         case Kind::date:
             return "date";
         case Kind::datetime:
+        case Kind::instant:
             return "datetime";
     }
     return "?";

@@ -11,22 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "core/clock.hpp"
+
 namespace tessim {
 
-enum class Kind : std::uint8_t { null, integer, decimal, floating, text, date, datetime };
-
-// Calendar fields of a DATE or DATETIME, without any time zone. A date has the time
-// fields at zero.
-struct CivilTime {
-    int year = 1970;
-    int month = 1;
-    int day = 1;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    int microsecond = 0;
-    bool operator==(const CivilTime&) const = default;
-};
+// `instant` is a local date-time that the normalisation has already placed on the time line
+// (microseconds since the epoch); it is named "datetime" wherever a kind is shown.
+enum class Kind : std::uint8_t { null, integer, decimal, floating, text, date, datetime, instant };
 
 // Packed to 13 bytes: a run holds 62 values per contract (the raw record and its entry),
 // and the three bytes of padding a 16-byte value carried were 186 bytes per contract. The
@@ -43,12 +34,14 @@ class Value {
     static Value of_decimal(std::string_view digits);
     static Value of_date(int year, int month, int day);
     static Value of_datetime(const CivilTime& t);
+    static Value of_instant(std::int64_t micros);
 
     Kind kind() const { return kind_; }
     bool is_null() const { return kind_ == Kind::null; }
-    // The number of an integer or a double; meaningless for other kinds.
+    // The number of an integer, a double or an instant; meaningless for other kinds.
     std::int64_t integer() const { return u_.integer; }
     double floating() const { return u_.floating; }
+    std::int64_t instant() const { return u_.integer; }
     // The bytes of a text or the digits of a decimal; empty for every other kind.
     std::string_view text() const;
     // Calendar fields of a date or date-time; throws std::logic_error for other kinds.

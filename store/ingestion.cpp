@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <limits>
 #include <optional>
@@ -47,9 +48,27 @@ Family family_of(std::string_view tipo) {
     return Family::other;
 }
 
-ingress::LocalDateTime data_local(const Value& v) {
-    const CivilTime t = v.time();
-    return {t.year, t.month, t.day, t.hour, t.minute, t.second, t.microsecond};
+// A date or date-time as the database delivered it: a field the normalisation keeps as read,
+// or a date whose fields mktime carried outside the calendar. It still has to go through the
+// local zone.
+struct LocalWallTime {
+    CivilTime t;
+};
+
+// Microseconds since the epoch of a local wall time; refused (without the table and column,
+// which the caller adds) when it is not a calendar time or mktime cannot convert it.
+std::int64_t local_micros(const CivilTime& t, LocalClock& clock) {
+    auto refusal = [&t](const char* why) {
+        char buf[96];
+        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%06d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second, t.microsecond);
+        return ingress::IngressError(ingress::ErrorCode::invalid_value,
+                                     std::string("local date-time ") + buf + why);
+    };
+    if (!is_calendar_time(t)) throw refusal(" is not a calendar time");
+    const std::optional<std::int64_t> seconds = clock.epoch_seconds(t);
+    if (!seconds) throw refusal(" cannot be converted by mktime");
+    return *seconds * 1000000 + t.microsecond;
 }
 
 std::optional<std::int64_t> int_from_text(std::string_view s) {
@@ -120,7 +139,10 @@ bool in_own_kind(const Value& v, Poe&& poe) {
             return true;
         case Kind::date:
         case Kind::datetime:
-            poe(data_local(v));
+            poe(LocalWallTime{v.time()});
+            return true;
+        case Kind::instant:
+            poe(ingress::TimestampMicros(v.instant()));
             return true;
         default:
             return false;
@@ -130,7 +152,7 @@ bool in_own_kind(const Value& v, Poe&& poe) {
 // Hands `poe` the form of a non-null `v` that a column of family `fam` (and, for integers,
 // range `faixa`) accepts, and answers true; answers false, without calling `poe`, when there
 // is no exact form. `poe` takes std::int64_t, double, ingress::Decimal, ingress::Text,
-// MadeText and ingress::LocalDateTime.
+// MadeText, ingress::TimestampMicros and LocalWallTime.
 template <class Poe>
 bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
     switch (fam) {
@@ -199,7 +221,8 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
                     return false;
             }
         case Family::time:
-            if (v.kind() != Kind::date && v.kind() != Kind::datetime) return false;
+            if (v.kind() != Kind::date && v.kind() != Kind::datetime && v.kind() != Kind::instant)
+                return false;
             return in_own_kind(v, poe);
         case Family::other:
             return in_own_kind(v, poe);
@@ -238,9 +261,9 @@ std::int64_t get_timestamp() {
     // Back through the local time zone. The daylight-saving flag that localtime gave is
     // kept, so that the repeated hour at the end of summer time maps back to the instant
     // it came from and not to the other one.
-    const std::time_t segundos = std::mktime(&local);
+    const std::time_t seconds = std::mktime(&local);
     const double epoch =
-        static_cast<double>(segundos) + static_cast<double>(agora.tv_usec) / 1000000.0;
+        static_cast<double>(seconds) + static_cast<double>(agora.tv_usec) / 1000000.0;
     return static_cast<std::int64_t>(epoch * 1000000000.0);
 }
 
@@ -269,6 +292,9 @@ ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
         if constexpr (std::is_same_v<decltype(forma), MadeText>) {
             scratch.assign(forma.bytes);
             convertido.emplace(ingress::Text{scratch});
+        } else if constexpr (std::is_same_v<decltype(forma), LocalWallTime>) {
+            LocalClock clock;
+            convertido.emplace(ingress::TimestampMicros(local_micros(forma.t, clock)));
         } else {
             convertido.emplace(forma);
         }
@@ -297,7 +323,8 @@ RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& existe
               .minimum = {},
               .maximum = {},
               .timestamp = timestamp,
-              .shape = row_shape()};
+              .shape = row_shape(),
+              .clock = {}};
     // Declared type of every column we write: what the table says, else the one the
     // creation statement gives it.
     for (std::size_t i = 0; i < kFieldCount; ++i)
@@ -321,10 +348,22 @@ void write_row(const RowPlan& m, const DiscoveryEntry& contrato, Linha& linha) {
         const Value& valor = contrato[kRowOrder[i]];
         if (valor.is_null()) continue;
         auto poe = [&](auto forma) {
-            if constexpr (std::is_same_v<decltype(forma), MadeText>)
+            if constexpr (std::is_same_v<decltype(forma), MadeText>) {
                 linha.column(i, ingress::Text{forma.bytes});
-            else
+            } else if constexpr (std::is_same_v<decltype(forma), LocalWallTime>) {
+                std::int64_t micros = 0;
+                try {
+                    micros = local_micros(forma.t, m.clock);
+                } catch (const ingress::IngressError& e) {
+                    throw ingress::IngressError(
+                        e.code(), "table \"" + ingress::printable(m.shape.table()) +
+                                      "\", column \"" + ingress::printable(m.shape.column(i)) +
+                                      "\": " + e.what());
+                }
+                linha.column(i, ingress::TimestampMicros(micros));
+            } else {
                 linha.column(i, forma);
+            }
         };
         try {
             if (!convert_for(valor, static_cast<Family>(m.family[i]),

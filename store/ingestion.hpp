@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/clock.hpp"
 #include "core/fields.hpp"
 #include "discovery/discovery_list.hpp"
 #include "ingress/column_value.hpp"
@@ -39,19 +40,23 @@ class ConversionError : public std::runtime_error {
 // as its decimal text, a text holding a decimal integer for an INT column as that integer,
 // and so on. QuestDB refuses a whole write for one value of the wrong kind, and stores an
 // out-of-range integer as null, so anything that cannot be converted exactly throws
-// ConversionError. Texts made here live in `scratch`, which must outlive the row.
+// ConversionError; a date that is no calendar time throws ingress::IngressError. Texts made
+// here live in `scratch`, which must outlive the row.
 ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
                                       std::string& scratch);
 
 // What writing the rows of one call needs once: the declared type of each of the 32 columns
 // (the re-check's answer over the field table's), what each type means for the conversion, the
-// row shape (table and column names, checked once) and the run timestamp.
+// row shape (table and column names, checked once) and the run timestamp; and the local clock
+// for dates that still need the zone.
 struct RowPlan {
     std::array<std::string, kColumnCount> declared;
     std::array<std::uint8_t, kColumnCount> family{};
     std::array<std::int64_t, kColumnCount> minimum{}, maximum{};
     std::int64_t timestamp = 0;
     ingress::RowShape shape;
+    // Remembers the zone's offsets as it converts; writing a row changes nothing else here.
+    mutable LocalClock clock;
 };
 
 // `existentes` are the (name, type) pairs of SHOW COLUMNS; columns it lacks take the type

@@ -38,9 +38,11 @@ TEST(DiscoveryListFromDatabase, BuildsOneEntryPerContract) {
         EXPECT_EQ(entry_value(e, "{#CPF_CLIENTE}").text(), "01234567890");  // BIGINT lost the zero
         EXPECT_TRUE(entry_value(e, "{#BAIRRO}").is_null());                 // stored as ''
         EXPECT_EQ(entry_value(e, "{#TITULOS_ATRASO}"), Value::of_integer(2));
-        EXPECT_EQ(entry_value(e, "{#DATA_ATRASO}"), Value::of_datetime({2020, 1, 10, 0, 0, 0, 0}));
+        // 2020-01-10 and 1965-07-14, midnight UTC.
+        EXPECT_EQ(entry_value(e, "{#DATA_ATRASO}"),
+                  Value::of_instant(1578614400 * std::int64_t{1000000}));
         EXPECT_EQ(entry_value(e, "{#DATA_NASCIMENTO}"),
-                  Value::of_datetime({1965, 7, 14, 0, 0, 0, 0}));
+                  Value::of_instant(-141004800 * std::int64_t{1000000}));
         if (id == 10) {
             EXPECT_EQ(entry_value(e, "{#VALOR_PLANO}"), Value::of_double(99.9));
         }

@@ -13,7 +13,6 @@
 
 #include "ingress/errors.hpp"
 #include "ingress/line_encoder.hpp"
-#include "tests/support/tz_guard.hpp"
 
 namespace {
 
@@ -302,33 +301,6 @@ TEST(Encoder, RowsQuestDbWouldMisreadAreRefused) {
         enc.add_row("t", {{std::string_view(first), 1}, {std::string_view(second), 2}}, at),
         IngressError);
     EXPECT_EQ(enc.rows(), 1u);
-}
-
-TEST(Encoder, LocalDateTimeUsesTheLocalZone) {
-    {
-        TzGuard tz("UTC");
-        EXPECT_EQ(field_text(LocalDateTime{2024, 2, 29, 13, 45, 30, 123456}), "1709214330123456t");
-        EXPECT_EQ(field_text(LocalDateTime{1970, 1, 1, 0, 0, 0, 0}), "0t");
-        EXPECT_EQ(field_text(LocalDateTime{1969, 12, 31, 23, 59, 59, 0}), "-1000000t");
-        EXPECT_EQ(field_text(LocalDateTime{1900, 1, 1, 0, 0, 0, 1}), "-2208988799999999t");
-    }
-    {
-        TzGuard tz("America/Sao_Paulo");  // UTC-3, no daylight saving since 2019
-        EXPECT_EQ(field_text(LocalDateTime{2024, 2, 29, 13, 45, 30, 123456}), "1709225130123456t");
-    }
-}
-
-TEST(Encoder, ImpossibleCalendarFieldsAreRefused) {
-    const LocalDateTime bad[] = {
-        {2023, 2, 29, 0, 0, 0, 0}, {2024, 4, 31, 0, 0, 0, 0}, {2024, 13, 1, 0, 0, 0, 0},
-        {2024, 0, 1, 0, 0, 0, 0},  {2024, 1, 0, 0, 0, 0, 0},  {2024, 1, 1, 24, 0, 0, 0},
-        {2024, 1, 1, 0, 60, 0, 0}, {2024, 1, 1, 0, 0, 60, 0}, {2024, 1, 1, 0, 0, 0, 1000000},
-        {2024, 1, 1, 0, 0, 0, -1}, {0, 1, 1, 0, 0, 0, 0},     {10000, 1, 1, 0, 0, 0, 0},
-    };
-    for (const auto& t : bad) {
-        std::string msg;
-        EXPECT_EQ(refused_code(t, &msg), ErrorCode::invalid_value);
-    }
 }
 
 }  // namespace

@@ -49,10 +49,7 @@ TEST(RowWriter, WritesWhatAddRowWritesForTheSameRow) {
             Decimal{decimals[rng() % decimals.size()]},
             Decimal{decimals[rng() % decimals.size()]},
             Text{texts[rng() % texts.size()]},
-            LocalDateTime{2000 + static_cast<int>(rng() % 30), 1 + static_cast<int>(rng() % 12),
-                          1 + static_cast<int>(rng() % 28), static_cast<int>(rng() % 24),
-                          static_cast<int>(rng() % 60), static_cast<int>(rng() % 60),
-                          static_cast<int>(rng() % 1000000)},
+            TimestampMicros(static_cast<std::int64_t>(rng() % 4000000000000000) - 2000000000000000),
             TimestampMicros(static_cast<std::int64_t>(rng() % 4000000000000000)),
             TimestampNanos(static_cast<std::int64_t>(rng() % 4000000000000000000)),
         };

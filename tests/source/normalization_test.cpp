@@ -1,5 +1,6 @@
 #include "source/normalization.hpp"
 
+#include "tests/support/civil_tm.hpp"
 #include "tests/support/normalized.hpp"
 #include "tests/support/tz_guard.hpp"
 
@@ -101,10 +102,17 @@ TEST(Normalization, ZeroPaddingCountsCharactersAndKeepsTheSign) {
     EXPECT_EQ(zero_padding(text("-5"), 11, texts).text(), "-" + std::string(9, '0') + "5");
 }
 
+// The instant mktime gives the wall time `c` in the current zone.
+Value instant_of(const CivilTime& c) {
+    std::tm tm = civil_tm(c);
+    return Value::of_instant(static_cast<std::int64_t>(std::mktime(&tm)) * 1000000);
+}
+
 class LocalDateTime : public ::testing::TestWithParam<const char*> {};
 
-TEST_P(LocalDateTime, OrdinaryTimesComeBackWithWholeSeconds) {
+TEST_P(LocalDateTime, OrdinaryTimesBecomeTheirInstantInWholeSeconds) {
     TzGuard tz(GetParam());
+    LocalClock clock;
     const std::pair<Value, CivilTime> cases[] = {
         {Value::of_date(2021, 3, 5), {2021, 3, 5, 0, 0, 0, 0}},
         {Value::of_datetime({2021, 3, 5, 14, 7, 9, 250000}), {2021, 3, 5, 14, 7, 9, 0}},
@@ -112,14 +120,15 @@ TEST_P(LocalDateTime, OrdinaryTimesComeBackWithWholeSeconds) {
         {Value::of_datetime({1969, 12, 31, 23, 59, 59, 0}), {1969, 12, 31, 23, 59, 59, 0}},
         {Value::of_datetime({2038, 1, 19, 3, 14, 8, 0}), {2038, 1, 19, 3, 14, 8, 0}},
     };
-    for (const auto& [in, out] : cases) {
-        Value v = local_datetime(in);
-        EXPECT_EQ(v.kind(), Kind::datetime);
-        EXPECT_EQ(v.time(), out) << out.year << "-" << out.month << "-" << out.day;
-    }
-    EXPECT_TRUE(local_datetime(Value::null()).is_null());
-    EXPECT_TRUE(local_datetime(text("")).is_null());
-    EXPECT_THROW(local_datetime(text("2021-03-05")), NormalizationError);
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(local_datetime(in, clock), instant_of(out)) << out.year << "-" << out.month;
+    EXPECT_TRUE(local_datetime(Value::null(), clock).is_null());
+    EXPECT_TRUE(local_datetime(text(""), clock).is_null());
+    EXPECT_THROW(local_datetime(text("2021-03-05"), clock), NormalizationError);
+    // A year the calendar lacks stays a local date-time, for the store to refuse.
+    const Value year0 = local_datetime(Value::of_date(0, 5, 10), clock);
+    EXPECT_EQ(year0.kind(), Kind::datetime);
+    EXPECT_EQ(year0.time().year, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, LocalDateTime, ::testing::Values("UTC", "America/Sao_Paulo"));
@@ -128,14 +137,16 @@ TEST(Normalization, WallTimesInADaylightSavingGapMoveForward) {
     // On 2018-11-04 clocks in Sao Paulo jumped from 00:00 to 01:00: 00:30 never happened.
     {
         TzGuard tz("America/Sao_Paulo");
-        EXPECT_EQ(local_datetime(Value::of_datetime({2018, 11, 4, 0, 30, 0, 0})).time(),
-                  (CivilTime{2018, 11, 4, 1, 30, 0, 0}));
-        EXPECT_EQ(local_datetime(Value::of_date(2018, 11, 4)).time(),
-                  (CivilTime{2018, 11, 4, 1, 0, 0, 0}));
+        LocalClock sao_paulo;
+        EXPECT_EQ(local_datetime(Value::of_datetime({2018, 11, 4, 0, 30, 0, 0}), sao_paulo),
+                  instant_of({2018, 11, 4, 1, 30, 0, 0}));
+        EXPECT_EQ(local_datetime(Value::of_date(2018, 11, 4), sao_paulo),
+                  instant_of({2018, 11, 4, 1, 0, 0, 0}));
     }
     TzGuard utc("UTC");
-    EXPECT_EQ(local_datetime(Value::of_datetime({2018, 11, 4, 0, 30, 0, 0})).time(),
-              (CivilTime{2018, 11, 4, 0, 30, 0, 0}));
+    LocalClock clock;
+    EXPECT_EQ(local_datetime(Value::of_datetime({2018, 11, 4, 0, 30, 0, 0}), clock),
+              Value::of_instant(1541291400 * std::int64_t{1000000}));
 }
 
 TEST(Normalization, DueDayBecomesAnInteger) {
@@ -221,7 +232,7 @@ TEST(Normalization, PassThroughFieldsStayAsRead) {
                           idServico, contratosSemAssinatura, ruc, tipoPessoa})
         EXPECT_EQ(n[f], raw[f]) << kFields[f].name;
     EXPECT_EQ(n[valorPlano], Value::of_double(0.0));
-    EXPECT_EQ(n[dataCadastro], Value::of_datetime({2020, 1, 2, 3, 4, 5, 0}));
+    EXPECT_EQ(n[dataCadastro], Value::of_instant(1577934245 * std::int64_t{1000000}));
     raw[valorAtraso] = dec("0.00");
     EXPECT_EQ(normalized(raw, texts)[valorAtraso], dec("0.00"));
 }

@@ -47,6 +47,10 @@ TEST(Value, ScalarsKeepTheirBits) {
     EXPECT_TRUE(Value::null().is_null());
     EXPECT_EQ(Value::of_integer(0), Value::of_integer(0));
     EXPECT_NE(Value::of_integer(0), Value::of_double(0.0));
+    // An instant is its own kind, though messages name it as the date-time it came from.
+    EXPECT_EQ(Value::of_instant(-1).instant(), -1);
+    EXPECT_NE(Value::of_instant(5), Value::of_integer(5));
+    EXPECT_STREQ(kind_name(Kind::instant), "datetime");
 }
 
 TEST(TextStore, ViewsSurviveMovesOfTheStore) {

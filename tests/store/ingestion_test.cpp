@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "ingress/errors.hpp"
 #include "store/ingestion.hpp"
 #include "tests/support/tz_guard.hpp"
 
@@ -40,11 +41,6 @@ std::string descreve(const ingress::ColumnValue& c) {
                 return "decimal " + std::string(v.digits);
             } else if constexpr (std::is_same_v<T, ingress::Text>) {
                 return "text '" + std::string(v.bytes) + "'";
-            } else if constexpr (std::is_same_v<T, ingress::LocalDateTime>) {
-                char buf[64];
-                std::snprintf(buf, sizeof buf, "local %04d-%02d-%02d %02d:%02d:%02d.%06d", v.year,
-                              v.month, v.day, v.hour, v.minute, v.second, v.microsecond);
-                return buf;
             } else if constexpr (std::is_same_v<T, ingress::TimestampMicros>) {
                 return "micros " + std::to_string(v.as_i64());
             } else {
@@ -201,11 +197,15 @@ TEST(ValorParaColuna, TextColumnsTakeTextsAndTheDecimalTextOfNumbers) {
 }
 
 TEST(ValorParaColuna, TimestampColumnsTakeOnlyDatesAndDateTimes) {
+    // Dates as read go through the local zone; normalised ones are instants already.
+    TzGuard tz("UTC");
     confere({
-        {"date", Value::of_date(2021, 3, 5), "TIMESTAMP", "local 2021-03-05 00:00:00.000000"},
+        {"date", Value::of_date(2021, 3, 5), "TIMESTAMP", "micros 1614902400000000"},
         {"datetime", Value::of_datetime({1965, 12, 31, 23, 59, 58, 250000}), "TIMESTAMP",
-         "local 1965-12-31 23:59:58.250000"},
-        {"date for DATE", Value::of_date(2021, 3, 5), "DATE", "local 2021-03-05 00:00:00.000000"},
+         "micros -126230401750000"},
+        {"date for DATE", Value::of_date(2021, 3, 5), "DATE", "micros 1614902400000000"},
+        {"instant", Value::of_instant(-5), "TIMESTAMP", "micros -5"},
+        {"instant for INT", Value::of_instant(5), "INT", recusa},
         {"integer", Value::of_integer(1700000000), "TIMESTAMP", recusa},
         {"text", texto("2021-03-05"), "TIMESTAMP", recusa},
         {"double", Value::of_double(1.0), "TIMESTAMP", recusa},
@@ -215,13 +215,13 @@ TEST(ValorParaColuna, TimestampColumnsTakeOnlyDatesAndDateTimes) {
 TEST(ValorParaColuna, UnknownTypesGetTheValueAsItIs) {
     // Whether the server takes it is the server's business: its refusal is an ingestion
     // failure, not a conversion of ours.
+    TzGuard tz("UTC");
     confere({
         {"text for UUID", texto("not-a-uuid"), "UUID", "text 'not-a-uuid'"},
         {"integer for BOOLEAN", Value::of_integer(1), "BOOLEAN", "int 1"},
         {"decimal for GEOHASH", decimal("1.50"), "GEOHASH(8c)", "decimal 1.50"},
         {"double for CHAR", Value::of_double(2.5), "CHAR", "double 2.5"},
-        {"date for LONG256", Value::of_date(2020, 1, 2), "LONG256",
-         "local 2020-01-02 00:00:00.000000"},
+        {"date for LONG256", Value::of_date(2020, 1, 2), "LONG256", "micros 1577923200000000"},
         // Type names are QuestDB's upper-case names; another spelling is not recognised.
         {"integer for lower-case int", Value::of_integer(3), "int", "int 3"},
     });
@@ -245,6 +245,23 @@ TEST(ValorParaColuna, MessageDescribesTheRefusedValueAndTheColumnType) {
     }
 }
 
+TEST(WriteRow, ADateOutsideTheCalendarIsRefusedNamingContractAndColumn) {
+    TzGuard tz("UTC");
+    const RowPlan montagem = plan_rows({}, 0);
+    DiscoveryEntry contrato{};
+    contrato[idServico] = Value::of_integer(7);
+    contrato[dataCadastro] = Value::of_datetime({0, 5, 10, 0, 0, 0, 0});
+    ingress::RowChecker linha(montagem.shape);
+    try {
+        write_row(montagem, contrato, linha);
+        FAIL() << "no IngressError";
+    } catch (const ingress::IngressError& e) {
+        EXPECT_STREQ(e.what(),
+                     "contrato idServico=7: table \"tessimClientes\", column \"dataCadastro\": "
+                     "local date-time 0000-05-10 00:00:00.000000 is not a calendar time");
+    }
+}
+
 TEST(ConfiguracaoSender, IpAndPortGoInAsGiven) {
     EXPECT_EQ(sender_conf("127.0.0.1", "9000"),
               "http::addr=127.0.0.1:9000;username=brantevika;password=sentinelQT;");
@@ -253,7 +270,6 @@ TEST(ConfiguracaoSender, IpAndPortGoInAsGiven) {
     // Nothing is checked or normalised here: the client judges the address.
     EXPECT_EQ(sender_conf("", ""), "http::addr=:;username=brantevika;password=sentinelQT;");
 }
-
 
 std::int64_t relogio_ns() {
     timespec ts{};
