@@ -42,11 +42,4 @@ class Normalizer {
     LocalClock clock_;
 };
 
-// The single rules, exposed for the debug tools and the tests.
-Value zero_padding(const Value& v, std::size_t width, TextStore& texts);
-// A date or date-time read as a wall time of the local zone (mktime's reading, seconds only)
-// becomes that instant; fields outside the calendar (a year 0) stay the local date-time mktime
-// carries them to, and the store refuses them. Throws NormalizationError when mktime fails.
-Value local_datetime(const Value& v, LocalClock& clock);
-
 }  // namespace tessim
