@@ -13,10 +13,10 @@
 #include <typeinfo>
 
 #include "app/command_line.hpp"
+#include "core/failure.hpp"
 #include "ingress/http_transport.hpp"
 #include "process/concealed_argument.hpp"
 #include "process/console.hpp"
-#include "process/end_run.hpp"
 #include "process/launch.hpp"
 #include "process/runtime_limiter.hpp"
 
@@ -64,15 +64,24 @@ std::string current_failure_type() {
     return result == 0 && name ? name.get() : type->name();
 }
 
-// Names the failure and nothing else: the Run configuration (with the MySQL password) is
-// never part of the diagnostic.
-void report_failure(const std::string& what) {
-    try {
-        process::print_error_line("tessim_clientes: falha não tratada (" + current_failure_type() +
-                                  "): " + what);
-    } catch (...) {
-        // Standard error itself is gone; the status still tells.
+// The one place a failure reaches the operator: its line on its stream, then the run's end.
+// A line that cannot be written on standard output is itself a failure, reported on standard
+// error like any other.
+int end_with(const Failure& failure) {
+    if (failure.stream() == Stream::out) {
+        try {
+            process::print_line(failure.report());
+        } catch (const std::exception& e) {
+            return end_with(UnhandledFailure(current_failure_type(), e.what()));
+        }
+    } else {
+        try {
+            process::print_error_line(failure.report());
+        } catch (...) {
+            // Standard error itself is gone; the status still tells.
+        }
     }
+    return end_of_run(failure.status());
 }
 
 }  // namespace
@@ -86,10 +95,9 @@ int run_entry(int argc, char** argv, const EntrySettings& settings) {
         bind_facilities();
 
         auto config = read_command_line(process::arguments());
-        if (!config) {
-            process::print_line(kCriticalErrorLine);
-            return end_of_run(1);
-        }
+        if (!config)
+            throw Failure("linha de comando recusada", std::string(kCriticalErrorLine), Stream::out,
+                          1);
         install_run_config(std::move(*config));
 
         try {
@@ -99,14 +107,13 @@ int run_entry(int argc, char** argv, const EntrySettings& settings) {
             end_after_timeout(timeout);
         }
         return end_of_run(0);
-    } catch (const process::EndRun& end) {
-        return end_of_run(end.status);
+    } catch (const Failure& failure) {
+        return end_with(failure);
     } catch (const std::exception& failure) {
-        report_failure(failure.what());
-        return 1;
+        // The message only, never the Run configuration (it holds the MySQL password).
+        return end_with(UnhandledFailure(current_failure_type(), failure.what()));
     } catch (...) {
-        report_failure("exceção sem descrição");
-        return 1;
+        return end_with(UnhandledFailure(current_failure_type(), "exceção sem descrição"));
     }
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 // The program's entry: facilities, command line, the limited dispatch and the exit status.
 //
-// Exit statuses: 1 for a refused command line (after the critical-error line) and for every
-// failure that nothing else handles (after one diagnostic line on standard error); EndRun{n}
-// gives n; an expired run-time limit writes the limiter's message and gives 0; a run that
-// cannot flush standard output at its end gives 2.
+// Exit statuses: a Failure gives its own (1 for a refused command line, after the
+// critical-error line, and for rows QuestDB did not take, after the "Erro: " line); every
+// other failure gives 1 after one diagnostic line on standard error; an expired run-time
+// limit writes the limiter's message and gives 0; a run that cannot flush standard output at
+// its end gives 2.
 
 #include <string>
 

@@ -2,8 +2,7 @@
 
 #include "app/version.hpp"
 #include "core/run_config.hpp"
-#include "discovery/descoberta.hpp"
-#include "process/end_run.hpp"
+#include "discovery/discovery_run.hpp"
 #include "process/launch.hpp"
 
 namespace tessim {
@@ -11,11 +10,10 @@ namespace tessim {
 namespace process = tavmolibrary::process_library;
 
 void dispatch_mode(const std::string& mode) {
-    if (mode == "version") get_version();
-
-    if (mode == "descobertaClientes") {
+    if (mode == "version") {
+        get_version();
+    } else if (mode == "descobertaClientes") {
         descobertaClientes();
-        throw process::EndRun{0};
     } else if (mode.find("launch_") != std::string::npos) {
         process::launch(mode);
     }

@@ -6,7 +6,7 @@
 namespace tessim {
 
 // "version" first and alone; then one of "descobertaClientes", a mode holding "launch_"
-// anywhere, or nothing. Runs inside the run-time limiter; ending the run is EndRun's job.
+// anywhere, or nothing. Runs inside the run-time limiter.
 void dispatch_mode(const std::string& mode);
 
 }  // namespace tessim

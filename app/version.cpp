@@ -3,7 +3,6 @@
 #include "core/constants.hpp"
 #include "core/run_config.hpp"
 #include "process/console.hpp"
-#include "process/end_run.hpp"
 #include "process/launch.hpp"
 
 namespace tessim {
@@ -29,7 +28,6 @@ void get_version() {
     const auto& command_line = process::arguments();
     process::print_line(kRightsNotice);
     process::print_line(version_line(command_line.empty() ? "" : command_line.front()));
-    throw process::EndRun{0};
 }
 
 }  // namespace tessim

@@ -13,8 +13,7 @@ inline constexpr std::string_view kRightsNotice =
 // two spaces, then VERSION.
 std::string version_line(std::string_view program_name);
 
-// Writes the rights notice and the version line for the program name as invoked, then ends
-// the run with status 0 (throws EndRun{0}); it never returns.
-[[noreturn]] void get_version();
+// Writes the rights notice and the version line for the program name as invoked.
+void get_version();
 
 }  // namespace tessim

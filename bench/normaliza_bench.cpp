@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "bench/synthetic_rows.hpp"
-#include "discovery/entry.hpp"
+#include "discovery/discovery_list.hpp"
 
 namespace {
 
@@ -18,7 +18,7 @@ void BM_NormalizeAndBuildEntries(benchmark::State& state) {
     const CustomerRows rows =
         bench::synthetic_rows(static_cast<std::size_t>(state.range(0)), bench::Letters::accented);
     for (auto _ : state) {
-        DescobertaClientesDB list = build_discovery_list(rows);
+        DiscoveryList list = build_discovery_list(rows);
         benchmark::DoNotOptimize(list.entries.data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

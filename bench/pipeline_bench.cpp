@@ -1,5 +1,5 @@
 // Per-record cost of the collector's own work between the fetch and the network: normalise
-// the raw record, build its discovery entry, convert each value to its column's declared
+// a copy of the raw record into its discovery entry, convert each value to its column's declared
 // type and encode the row as line protocol. Three data sets: the records of a generated
 // database (the realistic mix: accents, a few per cent of names as mojibake), synthetic
 // accented records with a third of the names broken, and the same all in ASCII, so that the
@@ -13,11 +13,11 @@
 #include <string>
 
 #include "bench/synthetic_rows.hpp"
-#include "discovery/entry.hpp"
+#include "discovery/discovery_list.hpp"
 #include "ingress/line_encoder.hpp"
 #include "source/mysql_source.hpp"
-#include "source/normaliza.hpp"
-#include "store/ingestao.hpp"
+#include "source/normalization.hpp"
+#include "store/ingestion.hpp"
 #include "store/schema.hpp"
 
 namespace {
@@ -34,30 +34,29 @@ const CustomerRows* database_rows() {
         ConnectionSettings settings;
         in >> settings.host >> settings.port >> settings.user >> settings.password >>
             settings.database;
-        MysqlConnection conn = conectar(settings);
+        MysqlConnection conn = connect_to_mysql(settings);
         return obterDadosCliente(conn.get());
     }();
     return rows ? &*rows : nullptr;
 }
 
-// One record at a time through the same three steps as a run: normalise, build the entry,
-// encode its row (with the column conversions of the ingestion phase). The encoder is
+// One record at a time through the same steps as a run: normalise into the entry, encode
+// its row (with the column conversions of the ingestion phase). The encoder is
 // emptied every 4 MiB, as the sender's automatic flush does.
 void run_pipeline(benchmark::State& state, const CustomerRows& rows) {
     ::setenv("TZ", "America/Sao_Paulo", 1);
     ::tzset();
     const std::size_t kRows = rows.records.size();
-    const MontagemLinha montagem = prepara_linhas({}, get_timestamp());
+    const RowPlan montagem = plan_rows({}, get_timestamp());
     ingress::LineEncoder encoder;
     TextStore texts;
-    std::string scratch;
-    LocalClock clock;
+    Normalizer normalizer(texts);
     std::size_t i = 0;
     for (auto _ : state) {
-        const DiscoveryEntry entry =
-            build_entry(normalizar(rows.records[i], texts, scratch, clock));
-        ingress::RowWriter linha = encoder.begin_row(montagem.forma);
-        escreve_linha(montagem, entry, linha);
+        DiscoveryEntry entry = rows.records[i];
+        normalizer.normalize(entry);
+        ingress::RowWriter linha = encoder.begin_row(montagem.shape);
+        write_row(montagem, entry, linha);
         encoder.end_row(linha, ingress::TimestampNanos::now());
         if (encoder.data().size() >= (4u << 20)) encoder.clear();
         if (++i == kRows) {

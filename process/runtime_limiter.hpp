@@ -7,7 +7,7 @@
 // thread and makes the calling thread wait for it with a deadline:
 //
 //  - the dispatch ends first: the worker is joined and whatever the dispatch threw (any
-//    exception, EndRun included) is rethrown unchanged in the calling thread. The limiter
+//    exception, of any type) is rethrown unchanged in the calling thread. The limiter
 //    never absorbs a failure.
 //  - the deadline passes first: the worker is detached, still running (possibly blocked
 //    forever), and TimeoutException is thrown in the calling thread.

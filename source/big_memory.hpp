@@ -5,12 +5,8 @@
 // A std::vector copies itself at every doubling and for a moment holds the old and the new
 // copy at once. BigArray grows with realloc instead, which for blocks this large (each in
 // a mapping of its own) moves page tables with mremap rather than bytes, so the elements are
-// never copied and never resident twice; and it can hand its storage over to an array of
-// another type of the same size (into_storage_for).
-//
-// Grown through mappings of our own (mmap and mremap) instead of realloc, a run of a million
-// contracts had the same peak resident memory (570 MB) and took as long (README,
-// Performance).
+// never copied and never resident twice. (Mappings of our own would not do better: README,
+// Performance.)
 
 #include <cstddef>
 #include <cstdlib>
@@ -100,25 +96,7 @@ class BigArray {
     }
     void clear() { size_ = 0; }
 
-    // Hands this array's storage, with no elements yet, to an array of another element type
-    // of the same size; this array is left empty. The bytes stay where they are: element i
-    // can still be read as a T through `data()` taken before, until element i of the new
-    // array is made. That turns a large array into another one in place, without a second
-    // array's worth of memory.
-    template <typename U>
-    BigArray<U> into_storage_for() && {
-        static_assert(sizeof(U) == sizeof(T) && alignof(U) == alignof(T));
-        BigArray<U> out;
-        out.data_ = reinterpret_cast<U*>(std::exchange(data_, nullptr));
-        out.capacity_ = std::exchange(capacity_, 0);
-        size_ = 0;
-        return out;
-    }
-
   private:
-    template <typename U>
-    friend class BigArray;
-
     std::size_t grown_capacity() const {
         if (capacity_ > max_size() / 2) throw std::bad_alloc();
         return capacity_ == 0 ? 4 : capacity_ * 2;

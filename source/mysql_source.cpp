@@ -94,13 +94,13 @@ unsigned parse_port(std::string_view text) {
     return port;
 }
 
-MysqlConnection conectar(const ConnectionSettings& settings) {
-    return conectar(
+MysqlConnection connect_to_mysql(const ConnectionSettings& settings) {
+    return connect_to_mysql(
         settings, settings.password.empty() ? password_option_files() : std::vector<std::string>{});
 }
 
-MysqlConnection conectar(const ConnectionSettings& settings,
-                         const std::vector<std::string>& option_files) {
+MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
+                                 const std::vector<std::string>& option_files) {
     unsigned port = parse_port(settings.port);
     // Only an empty argument sends us to the files: with a password on the command line not
     // one of them is opened, exactly as before they were read at all.
@@ -131,14 +131,14 @@ MysqlConnection conectar(const ConnectionSettings& settings,
     return conn;
 }
 
-MysqlResult run_query(MYSQL* conn, std::string_view sql) {
+MysqlResult run_statement(MYSQL* conn, std::string_view sql) {
     if (mysql_real_query(conn, sql.data(), sql.size()) != 0)
         query_failed(conn, "o servidor recusou a consulta");
     return result_of(conn, mysql_store_result(conn));
 }
 
 QueryTable fetch_table(MYSQL* conn, std::string_view sql) {
-    MysqlResult res = run_query(conn, sql);
+    MysqlResult res = run_statement(conn, sql);
     std::vector<Column> cols = columns_of(res.get());
     QueryTable table;
     for (const Column& c : cols) table.columns.emplace_back(c.name);
@@ -158,15 +158,15 @@ CustomerRows obterDadosCliente(MYSQL* conn) {
     // rows are still read before this returns, and nothing else happens in between.
     MysqlResult res = result_of(conn, mysql_use_result(conn));
     std::vector<Column> cols = columns_of(res.get());
-    if (cols.size() != kCampos)
+    if (cols.size() != kFieldCount)
         throw QueryError(0, "a consulta de clientes devolveu " + std::to_string(cols.size()) +
-                                " colunas, esperadas " + std::to_string(kCampos));
+                                " colunas, esperadas " + std::to_string(kFieldCount));
     CustomerRows rows;
     BatchedRows batched(conn, res.get());
     while (MYSQL_ROW row = batched.next()) {
         const unsigned long* lengths = mysql_fetch_lengths(res.get());
         CustomerRecord& record = rows.records.emplace_back();
-        for (std::size_t i = 0; i < kCampos; ++i)
+        for (std::size_t i = 0; i < kFieldCount; ++i)
             record[i] = column_value(cols[i].kind, row[i], lengths[i], rows.texts, cols[i].name);
     }
     if (mysql_errno(conn) != 0) query_failed(conn, "falha ao ler o resultado");

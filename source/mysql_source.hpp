@@ -45,15 +45,15 @@ unsigned parse_port(std::string_view text);
 // TCP to host:port. An empty password is looked up in the MySQL option files
 // (source/option_files.hpp); nothing else is taken from them. Throws ConnectionError with the
 // server's error number and text (naming the file that gave the password, if one did).
-MysqlConnection conectar(const ConnectionSettings& settings);
+MysqlConnection connect_to_mysql(const ConnectionSettings& settings);
 // The same with the option files to read for an empty password (password_option_files()
 // for the one above).
-MysqlConnection conectar(const ConnectionSettings& settings,
-                         const std::vector<std::string>& option_files);
+MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
+                                 const std::vector<std::string>& option_files);
 
 // Sends `sql` as one text-protocol statement and stores the whole result. Throws
 // QueryError when the server rejects it or the connection breaks.
-MysqlResult run_query(MYSQL* conn, std::string_view sql);
+MysqlResult run_statement(MYSQL* conn, std::string_view sql);
 
 // Any result as Values, for tools and tests; the customer fetch does not go through it.
 struct QueryTable {

@@ -4,15 +4,19 @@
 // Messages never include the password: they are built from host, port, user and database
 // only, plus the client library's own text, which does not echo it either.
 
-#include <stdexcept>
 #include <string>
+#include <string_view>
+
+#include "core/failure.hpp"
 
 namespace tessim {
 
-class SourceError : public std::runtime_error {
+// Nothing in the run answers for these: they end it with the diagnostic of an unhandled
+// failure, under the kind's name.
+class SourceError : public UnhandledFailure {
   public:
-    SourceError(unsigned code, const std::string& message)
-        : std::runtime_error(message), code_(code) {}
+    SourceError(std::string_view kind, unsigned code, const std::string& message)
+        : UnhandledFailure(kind, message), code_(code) {}
     unsigned code() const { return code_; }
 
   private:
@@ -22,20 +26,23 @@ class SourceError : public std::runtime_error {
 // Opening the connection failed: refused, unknown host, bad login, missing database.
 class ConnectionError : public SourceError {
   public:
-    using SourceError::SourceError;
+    ConnectionError(unsigned code, const std::string& message)
+        : SourceError("tessim::ConnectionError", code, message) {}
 };
 
 // The server rejected the statement, or the connection broke while running or fetching it.
 class QueryError : public SourceError {
   public:
-    using SourceError::SourceError;
+    QueryError(unsigned code, const std::string& message)
+        : SourceError("tessim::QueryError", code, message) {}
 };
 
 // A column value that has no faithful place in the value model (an unsigned BIGINT above
 // the signed range, a malformed number): better to stop than to deliver a wrong value.
 class ValueError : public SourceError {
   public:
-    using SourceError::SourceError;
+    ValueError(unsigned code, const std::string& message)
+        : SourceError("tessim::ValueError", code, message) {}
 };
 
 }  // namespace tessim

@@ -18,10 +18,10 @@
 namespace tessim {
 namespace {
 
-constexpr std::string_view PREFIX = "tessim_clientes/";
+constexpr std::string_view kPrefix = "tessim_clientes/";
 // sun_path minus the leading NUL that marks the abstract namespace.
-constexpr std::size_t MAX_NAME = sizeof(sockaddr_un::sun_path) - 1;
-constexpr auto RETRY_EVERY = std::chrono::milliseconds(50);
+constexpr std::size_t kMaxName = sizeof(sockaddr_un::sun_path) - 1;
+constexpr auto kRetryEvery = std::chrono::milliseconds(50);
 
 // FNV-1a: fixed across builds and runs, which std::hash does not promise.
 std::uint64_t fnv1a(std::string_view text) {
@@ -36,17 +36,17 @@ std::uint64_t fnv1a(std::string_view text) {
 }  // namespace
 
 std::string run_lock_name(std::string_view quest_db_ip, std::string_view table) {
-    std::string name = std::string(PREFIX) + std::string(quest_db_ip) + "/" + std::string(table);
-    if (name.size() <= MAX_NAME) return name;
+    std::string name = std::string(kPrefix) + std::string(quest_db_ip) + "/" + std::string(table);
+    if (name.size() <= kMaxName) return name;
     char hash[17];
     std::snprintf(hash, sizeof hash, "%016llx",
                   static_cast<unsigned long long>(fnv1a(quest_db_ip)));
-    name = std::string(PREFIX) + "#" + hash + "/" + std::string(table);
-    return name.substr(0, MAX_NAME);
+    name = std::string(kPrefix) + "#" + hash + "/" + std::string(table);
+    return name.substr(0, kMaxName);
 }
 
 std::optional<RunLock> RunLock::try_acquire(const std::string& name) {
-    if (name.empty() || name.size() > MAX_NAME)
+    if (name.empty() || name.size() > kMaxName)
         throw std::invalid_argument("nome de trava de execução inválido");
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
@@ -66,7 +66,7 @@ std::optional<RunLock> RunLock::try_acquire(const std::string& name) {
 RunLock RunLock::acquire(const std::string& name) {
     for (;;) {
         if (auto lock = try_acquire(name)) return std::move(*lock);
-        std::this_thread::sleep_for(RETRY_EVERY);
+        std::this_thread::sleep_for(kRetryEvery);
     }
 }
 

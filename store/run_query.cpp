@@ -32,8 +32,8 @@ void set_option(CURL* curl, CURLoption option, auto value) {
 
 // One GET of /exec: the body whatever the HTTP status, or nullopt with libcurl's description
 // of the failure in `falha`.
-std::optional<std::string> troca(const std::string& base_url, const std::string& sql_query,
-                                 std::string& falha) {
+std::optional<std::string> exchange(const std::string& base_url, const std::string& sql_query,
+                                    std::string& falha) {
     const std::string url =
         base_url + "/exec?" + form_encode({{"query", sql_query}, {"fmt", "json"}});
     const std::string user(kQuestDbUser);
@@ -78,7 +78,7 @@ std::string questdb_exec_base() {
 std::optional<nlohmann::ordered_json> run_query_at(const std::string& base_url,
                                                    const std::string& sql_query) {
     std::string falha;
-    const std::optional<std::string> body = troca(base_url, sql_query, falha);
+    const std::optional<std::string> body = exchange(base_url, sql_query, falha);
     if (!body) {
         tavmolibrary::process_library::print_line("Error: " + falha);
         return std::nullopt;
@@ -86,9 +86,9 @@ std::optional<nlohmann::ordered_json> run_query_at(const std::string& base_url,
     return parse_answer(*body);
 }
 
-std::optional<nlohmann::ordered_json> consulta_silenciosa(const std::string& sql_query) {
+std::optional<nlohmann::ordered_json> silent_query(const std::string& sql_query) {
     std::string falha;
-    const std::optional<std::string> body = troca(questdb_exec_base(), sql_query, falha);
+    const std::optional<std::string> body = exchange(questdb_exec_base(), sql_query, falha);
     if (!body) return std::nullopt;
     try {
         return parse_answer(*body);

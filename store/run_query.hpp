@@ -26,6 +26,6 @@ std::optional<nlohmann::ordered_json> run_query(const std::string& sql_query);
 
 // The same exchange for a look that must not change what a run prints: a failed exchange
 // and a body that is not JSON both yield nullopt, silently.
-std::optional<nlohmann::ordered_json> consulta_silenciosa(const std::string& sql_query);
+std::optional<nlohmann::ordered_json> silent_query(const std::string& sql_query);
 
 }  // namespace tessim

@@ -13,44 +13,9 @@ namespace tessim {
 using tavmolibrary::process_library::print_line;
 using Json = nlohmann::ordered_json;
 
-const std::array<ColunaTabela, kColumnCount> catalogo_colunas = {{
-    {"idServico", "INT", "INT"},
-    {"idCliente", "INT", "INT"},
-    {"nomeCliente", "SYMBOL", "SYMBOL capacity 1048576 CACHE"},
-    {"cpf", "STRING", "STRING"},
-    {"cnpj", "STRING", "STRING"},
-    {"bairro", "SYMBOL", "SYMBOL capacity 4096 CACHE"},
-    {"cidade", "SYMBOL", "SYMBOL capacity 512 CACHE"},
-    {"estado", "SYMBOL", "SYMBOL capacity 512 CACHE"},
-    {"statusCliente", "INT", "INT"},
-    {"ativo", "INT", "INT"},
-    {"dataInstalacao", "TIMESTAMP", "TIMESTAMP"},
-    {"dataCadastro", "TIMESTAMP", "TIMESTAMP"},
-    {"dataRescisao", "TIMESTAMP", "TIMESTAMP"},
-    {"dataSuspensao", "TIMESTAMP", "TIMESTAMP"},
-    {"dataFinalFidelidade", "TIMESTAMP", "TIMESTAMP"},
-    {"diaVencimento", "INT", "INT"},
-    {"motivoSuspensao", "SYMBOL", "SYMBOL capacity 1048576 CACHE"},
-    {"nomeEmpresa", "SYMBOL", "SYMBOL capacity 512 CACHE"},
-    {"nomePlano", "SYMBOL", "SYMBOL capacity 512 CACHE"},
-    {"valorPlano", "DOUBLE", "DOUBLE"},
-    {"nomeVendedor", "SYMBOL", "SYMBOL capacity 512 CACHE"},
-    {"dataNascimento", "TIMESTAMP", "TIMESTAMP"},
-    {"titulosAtraso", "INT", "INT"},
-    {"valorAtraso", "DOUBLE", "DOUBLE"},
-    {"dataAtraso", "TIMESTAMP", "TIMESTAMP"},
-    {"isento", "INT", "INT"},
-    {"dataVencimentoContrato", "TIMESTAMP", "TIMESTAMP"},
-    {"contratosSemAssinatura", "SYMBOL", "SYMBOL capacity 1048576 CACHE"},
-    {"motivoRescisao", "SYMBOL", "SYMBOL capacity 1048576 CACHE"},
-    {"ruc", "STRING", "STRING"},
-    {"tipoPessoa", "SYMBOL", "SYMBOL capacity 16 CACHE"},
-    {"timestamp", "TIMESTAMP", "TIMESTAMP"},
-}};
-
 // Kept byte for byte, trailing spaces included: operators compare it with what QuestDB
-// logs, and the tests pin its length and checksum.
-const std::string_view criacao_tabela =
+// logs. A test holds its column lines to the field table.
+const std::string_view kCreateTable =
     "\n"
     "        CREATE TABLE 'tessimClientes' (\n"
     "            idServico INT,                          \n"
@@ -91,12 +56,14 @@ const std::string_view criacao_tabela =
 
 std::vector<std::pair<std::string, std::string>> colunas_tabela() {
     std::vector<std::pair<std::string, std::string>> lista;
-    lista.reserve(catalogo_colunas.size());
-    for (const ColunaTabela& coluna : catalogo_colunas) {
+    lista.reserve(kColumnCount);
+    auto add = [&lista](std::string_view column, std::string_view clause) {
         std::string alter = "ALTER TABLE tessimClientes ADD COLUMN ";
-        alter.append(coluna.nome).append(" ").append(coluna.clausula);
-        lista.emplace_back(std::string(coluna.nome), std::move(alter));
-    }
+        alter.append(column).append(" ").append(clause);
+        lista.emplace_back(std::string(column), std::move(alter));
+    };
+    for (const std::size_t f : kAlterOrder) add(kFields[f].column, kFields[f].clause);
+    add(kRunTimestampColumn, kRunTimestampClause);
     return lista;
 }
 
@@ -104,7 +71,7 @@ namespace {
 
 // Where a SHOW COLUMNS row keeps a piece: the answer's "columns" description names them;
 // QuestDB puts "column" and "type" first, which is the fallback.
-std::size_t posicao(const Json& lista_colunas, std::string_view nome, std::size_t padrao) {
+std::size_t cell_position(const Json& lista_colunas, std::string_view nome, std::size_t padrao) {
     const auto descricao = lista_colunas.find("columns");
     if (descricao == lista_colunas.end() || !descricao->is_array()) return padrao;
     for (std::size_t i = 0; i < descricao->size(); ++i) {
@@ -116,14 +83,14 @@ std::size_t posicao(const Json& lista_colunas, std::string_view nome, std::size_
 
 }  // namespace
 
-std::vector<std::pair<std::string, std::string>> colunas_existentes(const Json& lista_colunas) {
+std::vector<std::pair<std::string, std::string>> existing_columns(const Json& lista_colunas) {
     if (!lista_colunas.is_object())
         throw std::invalid_argument("resposta de SHOW COLUMNS não é um objeto");
     const auto dataset = lista_colunas.find("dataset");
     if (dataset == lista_colunas.end() || !dataset->is_array())
         throw std::invalid_argument("resposta de SHOW COLUMNS sem lista \"dataset\"");
-    const std::size_t pos_nome = posicao(lista_colunas, "column", 0);
-    const std::size_t pos_tipo = posicao(lista_colunas, "type", 1);
+    const std::size_t pos_nome = cell_position(lista_colunas, "column", 0);
+    const std::size_t pos_tipo = cell_position(lista_colunas, "type", 1);
     std::vector<std::pair<std::string, std::string>> colunas;
     colunas.reserve(dataset->size());
     for (const Json& linha : *dataset) {
@@ -134,17 +101,17 @@ std::vector<std::pair<std::string, std::string>> colunas_existentes(const Json& 
     return colunas;
 }
 
-std::vector<std::pair<std::string, std::string>> colunas_declaradas(
+std::vector<std::pair<std::string, std::string>> declared_columns(
     const std::optional<Json>& lista_colunas) {
     if (!lista_colunas) return {};
     try {
-        return colunas_existentes(*lista_colunas);
+        return existing_columns(*lista_colunas);
     } catch (const std::exception&) {
         return {};
     }
 }
 
-std::size_t tamanho_dataset(const std::optional<Json>& lista_colunas) {
+std::size_t dataset_size(const std::optional<Json>& lista_colunas) {
     if (!lista_colunas) throw std::invalid_argument("sem resposta a SHOW COLUMNS");
     if (!lista_colunas->is_object())
         throw std::invalid_argument("resposta de SHOW COLUMNS não é um objeto");
@@ -154,7 +121,7 @@ std::size_t tamanho_dataset(const std::optional<Json>& lista_colunas) {
     throw std::invalid_argument("\"dataset\" sem comprimento");
 }
 
-void esquemaTabela(const ConsultaQuestDB& consulta) {
+void ensure_table(const QuestDbQuery& consulta) {
     // The truncation's answer is not looked at: for a missing table it is an error answer,
     // and the check below finds that out anyway.
     consulta(std::string(kTruncateTable));
@@ -165,7 +132,7 @@ void esquemaTabela(const ConsultaQuestDB& consulta) {
     // widen, and creating it is the recovery. Only std::exception is caught: the run-time
     // limiter's end-of-run request must pass through.
     try {
-        if (tamanho_dataset(lista_colunas) > kColumnCount - 1) return;
+        if (dataset_size(lista_colunas) > kColumnCount - 1) return;
         print_line(std::string(YELLOW) +
                    "O QuestDB se encontra com a tabela desatualizada, atualizando tabela!" +
                    std::string(RESET));
@@ -179,12 +146,12 @@ void esquemaTabela(const ConsultaQuestDB& consulta) {
 
     print_line(std::string(YELLOW) + "Tabela tessimClientes não encontrada, criando tabela!" +
                std::string(RESET));
-    const std::optional<Json> criacaoTabela = consulta(std::string(criacao_tabela));
+    const std::optional<Json> criacaoTabela = consulta(std::string(kCreateTable));
     print_line(printed_form(criacaoTabela));
 }
 
-void esquemaTabela() {
-    esquemaTabela(&run_query);
+void ensure_table() {
+    ensure_table(&run_query);
 }
 
 }  // namespace tessim

@@ -1,14 +1,14 @@
 #include "store/send_questdb.hpp"
 
 #include "core/run_config.hpp"
-#include "store/ingestao.hpp"
+#include "store/ingestion.hpp"
 #include "store/run_lock.hpp"
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
 
 namespace tessim {
 
-bool sendQuestDB(const DescobertaClientesDB& descobertaClientes) {
+void sendQuestDB(const DiscoveryList& descobertaClientes) {
     const RunConfig& config = run_config();
     // Held from before the truncation until the last row is delivered: a run that overlaps
     // this one waits here, so the table never receives two loads at once.
@@ -17,13 +17,12 @@ bool sendQuestDB(const DescobertaClientesDB& descobertaClientes) {
     // the table, so that one bad value leaves the last good snapshot whole. The look at the
     // declared types is silent: whether QuestDB answers or not, the run goes on to print what
     // it always printed.
-    const auto declaradas = colunas_declaradas(consulta_silenciosa(std::string(kShowColumns)));
-    if (!confereValores(descobertaClientes, declaradas)) return false;
-    esquemaTabela();
-    const std::string conf =
-        configuracao_sender(config.quest_db_ip.get(), config.quest_db_port.get());
-    const ConsultaQuestDB consulta = [](const std::string& sql) { return run_query(sql); };
-    return faseIngestao(descobertaClientes, consulta, conf) == Ingestao::entregue;
+    const auto declaradas = declared_columns(silent_query(std::string(kShowColumns)));
+    check_values(descobertaClientes, declaradas);
+    ensure_table();
+    const std::string conf = sender_conf(config.quest_db_ip.get(), config.quest_db_port.get());
+    const QuestDbQuery consulta = [](const std::string& sql) { return run_query(sql); };
+    ingestion_phase(descobertaClientes, consulta, conf);
 }
 
 }  // namespace tessim

@@ -15,7 +15,6 @@
 #include "app/modes.hpp"
 #include "core/palette.hpp"
 #include "process/console.hpp"
-#include "process/end_run.hpp"
 
 namespace {
 
@@ -37,7 +36,7 @@ void probe_dispatch(const std::string& mode) {
         for (auto colour : {tessim::RED, tessim::BLUE, tessim::CYAN, tessim::GREEN, tessim::RESET,
                             tessim::BOLD, tessim::REVERSE, tessim::YELLOW})
             process::print_line(std::string(colour) + "cor" + std::string(tessim::RESET));
-        throw process::EndRun{0};
+        return;
     } else if (mode == "descobertaClientes") {
         tessim::dispatch_mode(mode);
     }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "discovery/entry.hpp"
+#include "discovery/discovery_list.hpp"
 #include "tests/source/test_db.hpp"
 
 namespace tessim {
@@ -23,26 +23,26 @@ TEST(GeneratedContracts, AllNormaliseWithTheExpectedShape) {
 
     CustomerRows rows;
     {
-        MysqlConnection conn = conectar(settings);
+        MysqlConnection conn = connect_to_mysql(settings);
         rows = obterDadosCliente(conn.get());
         std::string drop = "DROP DATABASE `" + settings.database + "`";
         mysql_real_query(conn.get(), drop.data(), drop.size());
     }
     ::setenv("TZ", "America/Sao_Paulo", 1);
     ::tzset();
-    DescobertaClientesDB list = build_discovery_list(rows);
+    DiscoveryList list = build_discovery_list(rows);
     ASSERT_EQ(list.entries.size(), 3000u);
 
     std::size_t overdue = 0, unsigned_docs = 0, orphans = 0, repaired = 0;
     for (std::size_t i = 0; i < list.entries.size(); ++i) {
         const DiscoveryEntry& e = list.entries[i];
-        EXPECT_EQ(e.at("{#VALOR_PLANO}").kind(), Kind::floating);
-        overdue += e.at("{#TITULOS_ATRASO}").integer() > 0;
-        unsigned_docs += e.at("{#CONTRATOS_SEM_ASSINATURA}").text().size() > 0;
-        orphans += e.at("{#ID_CLIENTE}").is_null();
-        repaired += e.at("{#NOME_CLIENTE}").kind() == Kind::text &&
-                    e.at("{#NOME_CLIENTE}").text() != rows.records[i][nomeCliente].text();
-        const Value& cpf = e.at("{#CPF_CLIENTE}");
+        EXPECT_EQ(entry_value(e, "{#VALOR_PLANO}").kind(), Kind::floating);
+        overdue += entry_value(e, "{#TITULOS_ATRASO}").integer() > 0;
+        unsigned_docs += !entry_value(e, "{#CONTRATOS_SEM_ASSINATURA}").text().empty();
+        orphans += entry_value(e, "{#ID_CLIENTE}").is_null();
+        repaired += entry_value(e, "{#NOME_CLIENTE}").kind() == Kind::text &&
+                    entry_value(e, "{#NOME_CLIENTE}").text() != rows.records[i][nomeCliente].text();
+        const Value& cpf = entry_value(e, "{#CPF_CLIENTE}");
         if (cpf.kind() == Kind::text && !cpf.text().empty()) {
             EXPECT_GE(cpf.text().size(), 11u);
         }
@@ -59,7 +59,7 @@ TEST(GeneratedContracts, AllNormaliseWithTheExpectedShape) {
 
     // Built from rows it consumes (the run's way: 3000 records are mapped memory, turned into
     // entries in place), the list is the same, and its texts outlive the rows object.
-    DescobertaClientesDB consumed;
+    DiscoveryList consumed;
     {
         CustomerRows gone = std::move(rows);
         consumed = build_discovery_list(std::move(gone));
@@ -67,7 +67,7 @@ TEST(GeneratedContracts, AllNormaliseWithTheExpectedShape) {
     }
     ASSERT_EQ(consumed.entries.size(), list.entries.size());
     for (std::size_t i = 0; i < list.entries.size(); ++i)
-        ASSERT_EQ(consumed.entries[i].values, list.entries[i].values) << "entry " << i;
+        ASSERT_EQ(consumed.entries[i], list.entries[i]) << "entry " << i;
 }
 
 }  // namespace

@@ -31,13 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(tessim::printed_form(again) == tessim::printed_form(answer), input);
 
     try {
-        const auto columns = tessim::colunas_existentes(answer);
+        const auto columns = tessim::existing_columns(answer);
         const auto dataset = answer.find("dataset");
         FUZZ_CHECK(dataset != answer.end() && columns.size() == dataset->size(), input);
     } catch (const std::exception&) {
     }
     try {
-        const std::size_t n = tessim::tamanho_dataset(answer);
+        const std::size_t n = tessim::dataset_size(answer);
         FUZZ_CHECK(n <= input.size(), input);
     } catch (const std::exception&) {
     }

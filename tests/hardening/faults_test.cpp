@@ -214,7 +214,7 @@ TEST_F(Faults, ConnectionKilledDuringTheFetch) {
     ToolArgs a = args(kRelayHost, "9009");
     a.mysql = db.settings();
     std::thread killer([&] {
-        MysqlConnection admin = conectar(servers_->mysql);
+        MysqlConnection admin = connect_to_mysql(servers_->mysql);
         const std::string find = "SELECT id FROM information_schema.processlist WHERE db = '" +
                                  db.settings().database + "' AND info LIKE '%contratos%'";
         for (int i = 0; i < 100; ++i) {

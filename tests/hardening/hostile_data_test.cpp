@@ -318,7 +318,7 @@ TEST(KeptSnapshot, BadValueInTheLastOf100000Contracts) {
     // One weekly partition: QuestDB then applies the load in seconds, not tens of seconds.
     db.exec("UPDATE clientes_has_internetplanos SET data_cadastro = '2024-03-01 10:00:00'");
     const auto last = [&s] {
-        MysqlConnection conn = conectar(s);
+        MysqlConnection conn = connect_to_mysql(s);
         const CustomerRows rows = obterDadosCliente(conn.get());
         return std::to_string(rows.records[rows.records.size() - 1][idServico].integer());
     };

@@ -47,12 +47,12 @@ std::vector<std::string> read_all(MYSQL* conn, const std::string& sql, bool batc
 struct ScratchDatabase {
     explicit ScratchDatabase(const ConnectionSettings& server) : settings(server) {
         settings.database = "tessim_t_batched_" + std::to_string(::getpid());
-        MysqlConnection conn = conectar(server);
+        MysqlConnection conn = connect_to_mysql(server);
         const std::string sql = "CREATE DATABASE IF NOT EXISTS `" + settings.database + "`";
         EXPECT_EQ(mysql_real_query(conn.get(), sql.data(), sql.size()), 0);
     }
     ~ScratchDatabase() {
-        MysqlConnection conn = conectar(settings);
+        MysqlConnection conn = connect_to_mysql(settings);
         const std::string sql = "DROP DATABASE `" + settings.database + "`";
         mysql_real_query(conn.get(), sql.data(), sql.size());
     }
@@ -62,8 +62,8 @@ struct ScratchDatabase {
 TEST(BatchedRows, ReadsTheSameRowsAsTheBlockingWay) {
     TESSIM_REQUIRE_MARIADB(server);
     const ScratchDatabase db(server);
-    MysqlConnection plain = conectar(db.settings);
-    MysqlConnection batched = conectar(db.settings);
+    MysqlConnection plain = connect_to_mysql(db.settings);
+    MysqlConnection batched = connect_to_mysql(db.settings);
     // About 12 MB (many batches) with NULLs and texts of varying length; then results of a
     // single row and of none, which end below the threshold.
     const std::string big =
@@ -90,7 +90,7 @@ TEST(BatchedRows, ReadsTheSameRowsAsTheBlockingWay) {
 TEST(BatchedRows, AnErrorInTheMiddleOfAResultIsReported) {
     TESSIM_REQUIRE_MARIADB(server);
     const ScratchDatabase db(server);
-    MysqlConnection conn = conectar(db.settings);
+    MysqlConnection conn = connect_to_mysql(db.settings);
     // The server finds the error only when it reaches the row: after rows were streamed.
     const std::string sql =
         "SELECT seq, IF(seq < 50000, seq, (SELECT seq FROM seq_1_to_2)) FROM seq_1_to_60000";

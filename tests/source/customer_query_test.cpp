@@ -23,7 +23,7 @@ std::map<std::int64_t, CustomerRecord> by_contract(const CustomerRows& rows) {
 }
 
 CustomerRows fetch(const TestDatabase& db) {
-    MysqlConnection conn = conectar(db.settings());
+    MysqlConnection conn = connect_to_mysql(db.settings());
     return obterDadosCliente(conn.get());
 }
 
@@ -74,9 +74,9 @@ TEST(CustomerQuery, JoinsCustomersBillsAndDocuments) {
 
     // A contract whose customer row is missing.
     const CustomerRecord& orphan = c.at(20);
-    for (Campo f : {idCliente, nomeCliente, cpfCliente, cnpjCliente, bairroCliente, cidadeCliente,
-                    estadoCliente, dataNascimento, ruc, tipoPessoa, dataPrimeiroAtraso, nomeEmpresa,
-                    nomePlano, valorPlano, nomeVendedor})
+    for (std::size_t f : {idCliente, nomeCliente, cpfCliente, cnpjCliente, bairroCliente,
+                          cidadeCliente, estadoCliente, dataNascimento, ruc, tipoPessoa,
+                          dataPrimeiroAtraso, nomeEmpresa, nomePlano, valorPlano, nomeVendedor})
         EXPECT_TRUE(orphan[f].is_null()) << f;
     EXPECT_EQ(orphan[tituloAtraso], Value::of_integer(0));
     EXPECT_EQ(orphan[valorAtraso].kind(), Kind::decimal);

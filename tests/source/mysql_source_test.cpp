@@ -23,7 +23,7 @@ const Value& col(const QueryTable& t, std::size_t row, std::string_view name) {
 TEST(MysqlSource, SessionUsesUtf8mb4GeneralCi) {
     TESSIM_REQUIRE_MARIADB(server);
     TestDatabase db(server, "session", {});
-    MysqlConnection conn = conectar(db.settings());
+    MysqlConnection conn = connect_to_mysql(db.settings());
     QueryTable t = fetch_table(conn.get(),
                                "SELECT @@character_set_client c, @@character_set_results r, "
                                "@@collation_connection k, DATABASE() d, "
@@ -61,7 +61,7 @@ TEST(MysqlSource, MapsEverySqlTypeToItsKind) {
           '0000-00-00', '0000-00-00 00:00:00', '2020-00-00');
         INSERT INTO t (k) VALUES (2);
     )");
-    MysqlConnection conn = conectar(db.settings());
+    MysqlConnection conn = connect_to_mysql(db.settings());
     QueryTable t = fetch_table(conn.get(), "SELECT * FROM t ORDER BY k");
     ASSERT_EQ(t.rows.size(), 2u);
 
@@ -116,7 +116,7 @@ TEST(MysqlSource, UnsignedBigintAboveSignedRangeFailsClearly) {
     TESSIM_REQUIRE_MARIADB(server);
     TestDatabase db(server, "ubig", {});
     db.exec("CREATE TABLE u (v BIGINT UNSIGNED); INSERT INTO u VALUES (18446744073709551615)");
-    MysqlConnection conn = conectar(db.settings());
+    MysqlConnection conn = connect_to_mysql(db.settings());
     try {
         fetch_table(conn.get(), "SELECT v FROM u");
         FAIL() << "wrapped instead of failing";
@@ -154,7 +154,7 @@ TEST(MysqlSource, FailuresCarryCodeAndNeverThePassword) {
     };
     for (const Case& c : cases) {
         try {
-            conectar(c.settings);
+            connect_to_mysql(c.settings);
             ADD_FAILURE() << c.what << ": connected";
         } catch (const ConnectionError& e) {
             std::string msg = e.what();
@@ -177,7 +177,7 @@ TEST(MysqlSource, ParsePortAcceptsOnlyPlainPortNumbers) {
 TEST(MysqlSource, RejectedStatementThrowsQueryError) {
     TESSIM_REQUIRE_MARIADB(server);
     TestDatabase db(server, "reject", {});
-    MysqlConnection conn = conectar(db.settings());
+    MysqlConnection conn = connect_to_mysql(db.settings());
     // The fixture schema is not loaded, so the customer statement meets no tables.
     try {
         obterDadosCliente(conn.get());
@@ -211,7 +211,8 @@ TEST(MysqlSource, EmptyPasswordTakesOnlyThePasswordFromOptionFiles) {
     settings.password = "";
 
     const std::string good = dir.write("good.cnf", hostile_client_options(server.password));
-    MysqlConnection conn = conectar(settings, {(dir.path() / "missing.cnf").string(), good});
+    MysqlConnection conn =
+        connect_to_mysql(settings, {(dir.path() / "missing.cnf").string(), good});
     QueryTable t = fetch_table(conn.get(),
                                "SELECT @@collation_connection k, DATABASE() d, "
                                "SUBSTRING_INDEX(USER(), '@', 1) u, @@port p");
@@ -227,7 +228,7 @@ TEST(MysqlSource, EmptyPasswordTakesOnlyThePasswordFromOptionFiles) {
     for (const auto& [file, shown] :
          {std::pair{none, "using password: NO"}, std::pair{wrong, "senha de "}}) {
         try {
-            conectar(settings, {file});
+            connect_to_mysql(settings, {file});
             ADD_FAILURE() << file << ": connected";
         } catch (const ConnectionError& e) {
             EXPECT_EQ(e.code(), 1045u) << e.what();
@@ -244,7 +245,8 @@ TEST(MysqlSource, GivenPasswordOpensNoOptionFile) {
     // A folder where a file should be fails any reading; a wrong password beside it.
     std::filesystem::create_directories(dir.path() / "unreadable.cnf");
     const std::string wrong = dir.write("wrong.cnf", "[client]\npassword=errada\n");
-    EXPECT_NO_THROW(conectar(db.settings(), {(dir.path() / "unreadable.cnf").string(), wrong}));
+    EXPECT_NO_THROW(
+        connect_to_mysql(db.settings(), {(dir.path() / "unreadable.cnf").string(), wrong}));
 }
 
 }  // namespace

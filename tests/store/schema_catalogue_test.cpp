@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <set>
 #include <sstream>
 
@@ -10,45 +9,28 @@
 namespace tessim {
 namespace {
 
-std::uint64_t fnv1a64(std::string_view bytes) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
-}
-
-// Length and checksum were computed once from the statement's text outside this code base.
+// The statement keeps its own blanks: the padding after two column lines and the blank
+// last line.
 TEST(CriacaoTabela, ExactBytes) {
-    EXPECT_EQ(criacao_tabela.size(), 1476u);
-    EXPECT_EQ(fnv1a64(criacao_tabela), 0xd690ae26bbbe770cULL);
-    EXPECT_EQ(criacao_tabela.substr(0, 41), "\n        CREATE TABLE 'tessimClientes' (\n");
-    EXPECT_EQ(criacao_tabela.substr(criacao_tabela.size() - 9), "\n        ");
-    EXPECT_NE(criacao_tabela.find("idServico INT," + std::string(26, ' ') + "\n"),
+    EXPECT_EQ(kCreateTable.size(), 1476u);
+    EXPECT_EQ(kCreateTable.substr(0, 41), "\n        CREATE TABLE 'tessimClientes' (\n");
+    EXPECT_EQ(kCreateTable.substr(kCreateTable.size() - 9), "\n        ");
+    EXPECT_NE(kCreateTable.find("idServico INT," + std::string(26, ' ') + "\n"), std::string::npos);
+    EXPECT_NE(kCreateTable.find("dataAtraso TIMESTAMP," + std::string(43, ' ') + "\n"),
               std::string::npos);
-    EXPECT_NE(criacao_tabela.find("dataAtraso TIMESTAMP," + std::string(43, ' ') + "\n"),
-              std::string::npos);
-    EXPECT_NE(criacao_tabela.find("timestamp (" + std::string(kDesignatedColumn) + ")"),
+    EXPECT_NE(kCreateTable.find("timestamp (" + std::string(kDesignatedColumn) + ")"),
               std::string::npos);
 }
 
-// The column lines of the creation statement follow the catalogue's clauses, in the
-// catalogue's order except for motivoRescisao, ruc and tipoPessoa, which come right after
-// motivoSuspensao.
-TEST(CriacaoTabela, ColumnLinesFollowTheCatalogue) {
+// The column lines of the creation statement are the field table's columns and clauses in
+// creation order, then the run timestamp.
+TEST(CriacaoTabela, ColumnLinesAgreeWithTheFieldTable) {
     std::vector<std::string> esperado;
-    for (const auto& c : catalogo_colunas) {
-        if (c.nome == "motivoRescisao" || c.nome == "ruc" || c.nome == "tipoPessoa") continue;
-        esperado.push_back(std::string(c.nome) + " " + std::string(c.clausula));
-        if (c.nome == "motivoSuspensao") {
-            esperado.push_back("motivoRescisao SYMBOL capacity 1048576 CACHE");
-            esperado.push_back("ruc STRING");
-            esperado.push_back("tipoPessoa SYMBOL capacity 16 CACHE");
-        }
-    }
+    for (const std::size_t f : kCreateOrder)
+        esperado.push_back(std::string(kFields[f].column) + " " + std::string(kFields[f].clause));
+    esperado.push_back(std::string(kRunTimestampColumn) + " " + std::string(kRunTimestampClause));
     std::vector<std::string> encontrado;
-    std::istringstream linhas{std::string(criacao_tabela)};
+    std::istringstream linhas{std::string(kCreateTable)};
     for (std::string linha; std::getline(linhas, linha);) {
         if (linha.rfind("            ", 0) != 0) continue;
         linha.erase(0, 12);
@@ -59,7 +41,7 @@ TEST(CriacaoTabela, ColumnLinesFollowTheCatalogue) {
     EXPECT_EQ(encontrado, esperado);
 }
 
-TEST(ColunasTabela, ThirtyTwoAlterStatementsInCatalogueOrder) {
+TEST(ColunasTabela, ThirtyTwoAlterStatementsInMigrationOrder) {
     const auto lista = colunas_tabela();
     ASSERT_EQ(lista.size(), 32u);
     EXPECT_EQ(lista.front().first, "idServico");
@@ -101,11 +83,11 @@ TEST(TamanhoDataset, CountsOrRefuses) {
     for (const auto& c : cases) {
         const std::optional<nlohmann::ordered_json> answer = parse_answer(c.answer);
         if (c.expected < 0)
-            EXPECT_ANY_THROW(tamanho_dataset(answer)) << c.answer;
+            EXPECT_ANY_THROW(dataset_size(answer)) << c.answer;
         else
-            EXPECT_EQ(tamanho_dataset(answer), static_cast<std::size_t>(c.expected)) << c.answer;
+            EXPECT_EQ(dataset_size(answer), static_cast<std::size_t>(c.expected)) << c.answer;
     }
-    EXPECT_ANY_THROW(tamanho_dataset(std::nullopt));
+    EXPECT_ANY_THROW(dataset_size(std::nullopt));
 }
 
 TEST(ColunasExistentes, ReadsNameAndTypeOfEachRow) {
@@ -115,23 +97,18 @@ TEST(ColunasExistentes, ReadsNameAndTypeOfEachRow) {
         R"("dataset":[["idServico","INT",false],["nomeCliente","SYMBOL",false]],"count":2})");
     const std::vector<std::pair<std::string, std::string>> expected = {{"idServico", "INT"},
                                                                        {"nomeCliente", "SYMBOL"}};
-    EXPECT_EQ(colunas_existentes(answer), expected);
+    EXPECT_EQ(existing_columns(answer), expected);
 
     // A description that orders the cells differently is followed.
     const auto swapped = parse_answer(
         R"({"columns":[{"name":"type"},{"name":"column"}],"dataset":[["DOUBLE","valorPlano"]]})");
-    EXPECT_EQ(colunas_existentes(swapped),
+    EXPECT_EQ(existing_columns(swapped),
               (std::vector<std::pair<std::string, std::string>>{{"valorPlano", "DOUBLE"}}));
-    EXPECT_TRUE(colunas_existentes(parse_answer(R"({"dataset":[]})")).empty());
+    EXPECT_TRUE(existing_columns(parse_answer(R"({"dataset":[]})")).empty());
 
     for (const char* bad : {R"({"error":"x"})", R"({"dataset":[["solo"]]})",
                             R"({"dataset":[[1,"INT"]]})", R"({"dataset":{}})", "[]"})
-        EXPECT_ANY_THROW(colunas_existentes(parse_answer(bad))) << bad;
-}
-
-TEST(Catalogo, TypesMatchClauses) {
-    for (const auto& c : catalogo_colunas)
-        EXPECT_EQ(c.clausula.substr(0, c.tipo.size()), c.tipo) << c.nome;
+        EXPECT_ANY_THROW(existing_columns(parse_answer(bad))) << bad;
 }
 
 }  // namespace

@@ -87,15 +87,18 @@ class QuestDbSchema : public ::testing::Test {
         ASSERT_EQ(colunas["dataset"].size(), 32u) << colunas.dump();
         std::map<std::string, Json> por_nome;
         for (const Json& linha : colunas["dataset"]) por_nome[linha[0]] = linha;
-        for (const ColunaTabela& c : catalogo_colunas) {
-            ASSERT_TRUE(por_nome.count(std::string(c.nome))) << c.nome;
-            const Json& linha = por_nome[std::string(c.nome)];
-            EXPECT_EQ(linha[1], std::string(c.tipo)) << c.nome;
-            EXPECT_EQ(linha[2], c.nome == "dataCadastro") << c.nome;
-            EXPECT_EQ(linha[3], c.nome == "dataCadastro" || c.nome == "idServico") << c.nome;
-            if (c.tipo == "SYMBOL") {
-                EXPECT_EQ(linha[4], true) << c.nome;
-                EXPECT_EQ("SYMBOL capacity " + linha[5].dump() + " CACHE", c.clausula) << c.nome;
+        std::vector<std::pair<std::string_view, std::string_view>> esperadas;
+        for (const Field& f : kFields) esperadas.emplace_back(f.column, f.clause);
+        esperadas.emplace_back(kRunTimestampColumn, kRunTimestampClause);
+        for (const auto& [nome, clausula] : esperadas) {
+            ASSERT_TRUE(por_nome.count(std::string(nome))) << nome;
+            const Json& linha = por_nome[std::string(nome)];
+            EXPECT_EQ(linha[1], std::string(type_of(clausula))) << nome;
+            EXPECT_EQ(linha[2], nome == "dataCadastro") << nome;
+            EXPECT_EQ(linha[3], nome == "dataCadastro" || nome == "idServico") << nome;
+            if (type_of(clausula) == "SYMBOL") {
+                EXPECT_EQ(linha[4], true) << nome;
+                EXPECT_EQ("SYMBOL capacity " + linha[5].dump() + " CACHE", clausula) << nome;
             }
         }
     }
@@ -105,19 +108,19 @@ class QuestDbSchema : public ::testing::Test {
 
 TEST_F(QuestDbSchema, MissingTableIsCreated) {
     CaptureStdout();
-    esquemaTabela();
+    ensure_table();
     const auto saida = linhas(GetCapturedStdout());
     EXPECT_EQ(saida, (std::vector<std::string>{linha_nao_encontrada, "{'ddl': 'OK'}"}));
     expect_full_table();
     // The phase's own view of the new table, as the ingestion phase will read it.
-    const auto existentes = colunas_existentes(sql(std::string(kShowColumns)));
+    const auto existentes = existing_columns(sql(std::string(kShowColumns)));
     ASSERT_EQ(existentes.size(), 32u);
     EXPECT_EQ(existentes[0], (std::pair<std::string, std::string>{"idServico", "INT"}));
     EXPECT_EQ(existentes[31], (std::pair<std::string, std::string>{"timestamp", "TIMESTAMP"}));
 }
 
 TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
-    std::string sem_timestamp(criacao_tabela);
+    std::string sem_timestamp(kCreateTable);
     const std::string linha = ",\n            timestamp TIMESTAMP\n";
     const auto pos = sem_timestamp.find(linha);
     ASSERT_NE(pos, std::string::npos);
@@ -126,7 +129,7 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
     ASSERT_EQ(sql(std::string(kShowColumns))["dataset"].size(), 31u);
 
     CaptureStdout();
-    esquemaTabela();
+    ensure_table();
     const std::string bruta = GetCapturedStdout();
     const auto saida = linhas(bruta);
     ASSERT_EQ(saida.size(), 33u);
@@ -149,7 +152,7 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
 
 TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
     CaptureStdout();
-    esquemaTabela();
+    ensure_table();
     GetCapturedStdout();
     sql("INSERT INTO tessimClientes (idServico, dataCadastro) VALUES "
         "(1, '2024-01-01T00:00:00.000000Z'), (2, '2024-03-01T00:00:00.000000Z'), "
@@ -162,7 +165,7 @@ TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
         return run_query(statement);
     };
     CaptureStdout();
-    esquemaTabela(registrada);
+    ensure_table(registrada);
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_EQ(enviadas,
               (std::vector<std::string>{std::string(kTruncateTable), std::string(kShowColumns)}));
@@ -172,13 +175,13 @@ TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
 
 TEST_F(QuestDbSchema, TableWithMoreColumnsIsOnlyEmptied) {
     CaptureStdout();
-    esquemaTabela();
+    ensure_table();
     GetCapturedStdout();
     ASSERT_EQ(printed_form(sql("ALTER TABLE tessimClientes ADD COLUMN extra INT")),
               "{'ddl': 'OK'}");
     ASSERT_EQ(await_value("select count() from table_columns('tessimClientes')", 33), 33);
     CaptureStdout();
-    esquemaTabela();
+    ensure_table();
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_EQ(sql("select count() from table_columns('tessimClientes')")["dataset"][0][0], 33);
 }

@@ -52,7 +52,7 @@ Execucao executar(const std::vector<std::string>& respostas) {
     Execucao e;
     CaptureStdout();
     try {
-        esquemaTabela(consulta);
+        ensure_table(consulta);
     } catch (const std::exception&) {
         e.falhou = true;
     }
@@ -77,7 +77,7 @@ TEST(EsquemaTabela, MissingTableIsCreated) {
     EXPECT_FALSE(e.falhou);
     EXPECT_EQ(e.saida, linha_nao_encontrada + "{'ddl': 'OK'}\n");
     auto esperadas = inicio();
-    esperadas.emplace_back(criacao_tabela);
+    esperadas.emplace_back(kCreateTable);
     EXPECT_EQ(e.consultas, esperadas);
 }
 
@@ -121,7 +121,7 @@ TEST(EsquemaTabela, UncountableAnswersLeadToCreation) {
         EXPECT_FALSE(e.falhou);
         EXPECT_EQ(e.saida, linha_nao_encontrada + "{'ddl': 'OK'}\n") << resposta;
         ASSERT_EQ(e.consultas.size(), 3u);
-        EXPECT_EQ(e.consultas[2], criacao_tabela);
+        EXPECT_EQ(e.consultas[2], kCreateTable);
     }
 }
 
@@ -146,7 +146,7 @@ TEST(EsquemaTabela, FailureInMigrationLoopTakesCreationPath) {
                            "{'ddl': 'OK'}\n" + linha_nao_encontrada +
                            "{'error': 'table already exists'}\n");
     auto esperadas = com_alters(inicio(), 5);
-    esperadas.emplace_back(criacao_tabela);
+    esperadas.emplace_back(kCreateTable);
     EXPECT_EQ(e.consultas, esperadas);
 }
 
@@ -187,7 +187,7 @@ TEST(EsquemaTabela, UnreachableQuestDB) {
     config.quest_db_port.set("9009");
     install_run_config(std::move(config));
     CaptureStdout();
-    esquemaTabela();
+    ensure_table();
     const std::string saida = GetCapturedStdout();
     install_run_config(RunConfig{});
 

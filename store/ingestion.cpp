@@ -1,9 +1,8 @@
-#include "store/ingestao.hpp"
+#include "store/ingestion.hpp"
 
 #include <sys/time.h>
 
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -12,9 +11,9 @@
 #include <optional>
 #include <system_error>
 
+#include "core/failure.hpp"
 #include "ingress/errors.hpp"
 #include "ingress/sender.hpp"
-#include "process/console.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 
@@ -23,97 +22,56 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The row's columns in the order they are handed over, with the macro key each one reads;
-// the 32nd column carries the run timestamp.
-struct ColunaLinha {
-    std::string_view coluna;
-    std::string_view chave;
-};
-constexpr std::array<ColunaLinha, 31> kColunasLinha = {{
-    {"idServico", "{#ID_SERVICO}"},
-    {"idCliente", "{#ID_CLIENTE}"},
-    {"nomeCliente", "{#NOME_CLIENTE}"},
-    {"cpf", "{#CPF_CLIENTE}"},
-    {"cnpj", "{#CNPJ_CLIENTE}"},
-    {"bairro", "{#BAIRRO}"},
-    {"cidade", "{#CIDADE}"},
-    {"estado", "{#ESTADO}"},
-    {"statusCliente", "{#STATUS_CLIENTE}"},
-    {"ativo", "{#ATIVO}"},
-    {"dataInstalacao", "{#DATA_INSTALACAO}"},
-    {"dataCadastro", "{#DATA_CADASTRO}"},
-    {"diaVencimento", "{#DIA_VENCIMENTO}"},
-    {"dataRescisao", "{#DATA_RESCISAO}"},
-    {"dataSuspensao", "{#DATA_SUSPENSAO}"},
-    {"dataFinalFidelidade", "{#DATA_FINAL_FIDELIDADE}"},
-    {"motivoSuspensao", "{#MOTIVO_SUSPENSAO}"},
-    {"motivoRescisao", "{#MOTIVO_RESCISAO}"},
-    {"ruc", "{#RUC}"},
-    {"tipoPessoa", "{#TIPO_PESSOA}"},
-    {"nomeEmpresa", "{#NOME_EMPRESA}"},
-    {"nomePlano", "{#NOME_PLANO}"},
-    {"valorPlano", "{#VALOR_PLANO}"},
-    {"nomeVendedor", "{#NOME_VENDEDOR}"},
-    {"dataNascimento", "{#DATA_NASCIMENTO}"},
-    {"titulosAtraso", "{#TITULOS_ATRASO}"},
-    {"valorAtraso", "{#VALOR_ATRASO}"},
-    {"dataAtraso", "{#DATA_ATRASO}"},
-    {"isento", "{#ISENTO}"},
-    {"dataVencimentoContrato", "{#DATA_VENCIMENTO_CONTRATO}"},
-    {"contratosSemAssinatura", "{#CONTRATOS_SEM_ASSINATURA}"},
-}};
-constexpr std::string_view kColunaTimestamp = "timestamp";
+enum class Family { integer, floating, text, time, other };
 
-enum class Familia { inteiro, flutuante, texto, tempo, outra };
-
-struct Inteiros {
+struct IntRange {
     std::int64_t min, max;
 };
 
 // QuestDB keeps the smallest INT and LONG as their null, so those values would come back
 // as null: they are out of range here.
-std::optional<Inteiros> faixa_inteira(std::string_view tipo) {
-    if (tipo == "BYTE") return Inteiros{-128, 127};
-    if (tipo == "SHORT") return Inteiros{-32768, 32767};
-    if (tipo == "INT") return Inteiros{-2147483647, 2147483647};
+std::optional<IntRange> int_range(std::string_view tipo) {
+    if (tipo == "BYTE") return IntRange{-128, 127};
+    if (tipo == "SHORT") return IntRange{-32768, 32767};
+    if (tipo == "INT") return IntRange{-2147483647, 2147483647};
     if (tipo == "LONG")
-        return Inteiros{std::numeric_limits<std::int64_t>::min() + 1,
+        return IntRange{std::numeric_limits<std::int64_t>::min() + 1,
                         std::numeric_limits<std::int64_t>::max()};
     return std::nullopt;
 }
 
-Familia familia(std::string_view tipo) {
-    if (faixa_inteira(tipo)) return Familia::inteiro;
-    if (tipo == "DOUBLE" || tipo == "FLOAT") return Familia::flutuante;
-    if (tipo == "STRING" || tipo == "VARCHAR" || tipo == "SYMBOL") return Familia::texto;
-    if (tipo == "TIMESTAMP" || tipo == "DATE") return Familia::tempo;
-    return Familia::outra;
+Family family_of(std::string_view tipo) {
+    if (int_range(tipo)) return Family::integer;
+    if (tipo == "DOUBLE" || tipo == "FLOAT") return Family::floating;
+    if (tipo == "STRING" || tipo == "VARCHAR" || tipo == "SYMBOL") return Family::text;
+    if (tipo == "TIMESTAMP" || tipo == "DATE") return Family::time;
+    return Family::other;
 }
 
 // A date or date-time as the database delivered it: a field the normalisation keeps as read,
 // or a date whose fields mktime carried outside the calendar. It still has to go through the
 // local zone.
-struct DataLocal {
+struct LocalDate {
     CivilTime t;
 };
 
 // Microseconds since the epoch of a local wall time; refused (without the table and column,
 // which the caller adds) when it is not a calendar time or mktime cannot convert it.
-std::int64_t micros_locais(const CivilTime& t, LocalClock& relogio) {
-    auto recusa = [&t](const char* porque) {
+std::int64_t local_micros(const CivilTime& t, LocalClock& clock) {
+    auto refusal = [&t](const char* why) {
         char buf[96];
         std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%06d", t.year, t.month, t.day,
                       t.hour, t.minute, t.second, t.microsecond);
         return ingress::IngressError(ingress::ErrorCode::invalid_value,
-                                     std::string("local date-time ") + buf + porque);
+                                     std::string("local date-time ") + buf + why);
     };
-    if (!is_calendar_time(t)) throw recusa(" is not a calendar time");
-    const std::optional<std::int64_t> segundos = relogio.epoch_seconds(t);
-    if (!segundos) throw recusa(" cannot be converted by mktime");
-    return *segundos * 1000000 + t.microsecond;
+    if (!is_calendar_time(t)) throw refusal(" is not a calendar time");
+    const std::optional<std::int64_t> seconds = clock.epoch_seconds(t);
+    if (!seconds) throw refusal(" cannot be converted by mktime");
+    return *seconds * 1000000 + t.microsecond;
 }
 
-std::optional<std::int64_t> inteiro_de_texto(std::string_view s) {
+std::optional<std::int64_t> int_from_text(std::string_view s) {
     // from_chars takes a '-' but no '+'; a '+' is dropped only before a digit, so that
     // "+-42" is not read as -42.
     if (s.size() > 1 && s.front() == '+' && s[1] >= '0' && s[1] <= '9') s.remove_prefix(1);
@@ -125,17 +83,17 @@ std::optional<std::int64_t> inteiro_de_texto(std::string_view s) {
 }
 
 // Digits of an exact decimal whose fraction is all zeros, as an integer.
-std::optional<std::int64_t> inteiro_de_decimal(std::string_view digits) {
+std::optional<std::int64_t> int_from_decimal(std::string_view digits) {
     const auto ponto = digits.find('.');
     if (ponto != std::string_view::npos) {
         if (digits.find_first_not_of('0', ponto + 1) != std::string_view::npos) return std::nullopt;
         digits = digits.substr(0, ponto);
     }
     if (digits == "-" || digits.empty()) return 0;
-    return inteiro_de_texto(digits);
+    return int_from_text(digits);
 }
 
-std::optional<std::int64_t> inteiro_de_double(double d) {
+std::optional<std::int64_t> int_from_double(double d) {
     // Doubles from -2^63 up to but excluding 2^63 fit; anything with a fraction does not.
     if (!std::isfinite(d) || d != std::trunc(d) || d < -9223372036854775808.0 ||
         d >= 9223372036854775808.0)
@@ -144,13 +102,13 @@ std::optional<std::int64_t> inteiro_de_double(double d) {
 }
 
 // Integers up to 2^53 in magnitude are exact doubles.
-std::optional<double> double_de_inteiro(std::int64_t v) {
+std::optional<double> double_from_int(std::int64_t v) {
     constexpr std::int64_t limite = std::int64_t{1} << 53;
     if (v < -limite || v > limite) return std::nullopt;
     return static_cast<double>(v);
 }
 
-std::optional<double> double_de_texto(std::string_view s) {
+std::optional<double> double_from_text(std::string_view s) {
     double d = 0;
     auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
     if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(d)) return std::nullopt;
@@ -159,13 +117,13 @@ std::optional<double> double_de_texto(std::string_view s) {
 
 // A text made by the conversion itself (an integer's digits, for instance): it lives only
 // during the call that receives it.
-struct TextoFeito {
+struct MadeText {
     std::string_view bytes;
 };
 
 // Hands `poe` a non-null `v` as it stands, the form a column of its own kind takes.
 template <class Poe>
-bool natural(const Value& v, Poe&& poe) {
+bool in_own_kind(const Value& v, Poe&& poe) {
     switch (v.kind()) {
         case Kind::integer:
             poe(v.integer());
@@ -181,7 +139,7 @@ bool natural(const Value& v, Poe&& poe) {
             return true;
         case Kind::date:
         case Kind::datetime:
-            poe(DataLocal{v.time()});
+            poe(LocalDate{v.time()});
             return true;
         case Kind::instant:
             poe(ingress::TimestampMicros(v.instant()));
@@ -194,24 +152,24 @@ bool natural(const Value& v, Poe&& poe) {
 // Hands `poe` the form of a non-null `v` that a column of family `fam` (and, for integers,
 // range `faixa`) accepts, and answers true; answers false, without calling `poe`, when there
 // is no exact form. `poe` takes std::int64_t, double, ingress::Decimal, ingress::Text,
-// TextoFeito, ingress::TimestampMicros and DataLocal.
+// MadeText, ingress::TimestampMicros and LocalDate.
 template <class Poe>
-bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe) {
+bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
     switch (fam) {
-        case Familia::inteiro: {
+        case Family::integer: {
             std::optional<std::int64_t> n;
             switch (v.kind()) {
                 case Kind::integer:
                     n = v.integer();
                     break;
                 case Kind::text:
-                    n = inteiro_de_texto(v.text());
+                    n = int_from_text(v.text());
                     break;
                 case Kind::decimal:
-                    n = inteiro_de_decimal(v.text());
+                    n = int_from_decimal(v.text());
                     break;
                 case Kind::floating:
-                    n = inteiro_de_double(v.floating());
+                    n = int_from_double(v.floating());
                     break;
                 default:
                     break;
@@ -220,19 +178,19 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
             poe(*n);
             return true;
         }
-        case Familia::flutuante:
+        case Family::floating:
             switch (v.kind()) {
                 case Kind::floating:
                 case Kind::decimal:
-                    return natural(v, poe);
+                    return in_own_kind(v, poe);
                 case Kind::integer:
-                    if (auto d = double_de_inteiro(v.integer())) {
+                    if (auto d = double_from_int(v.integer())) {
                         poe(*d);
                         return true;
                     }
                     return false;
                 case Kind::text:
-                    if (auto d = double_de_texto(v.text())) {
+                    if (auto d = double_from_text(v.text())) {
                         poe(*d);
                         return true;
                     }
@@ -240,39 +198,39 @@ bool converte_para(const Value& v, Familia fam, const Inteiros& faixa, Poe&& poe
                 default:
                     return false;
             }
-        case Familia::texto:
+        case Family::text:
             switch (v.kind()) {
                 case Kind::text:
-                    return natural(v, poe);
+                    return in_own_kind(v, poe);
                 case Kind::decimal:
-                    poe(TextoFeito{v.text()});
+                    poe(MadeText{v.text()});
                     return true;
                 case Kind::integer: {
                     char buf[24];
                     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.integer());
-                    poe(TextoFeito{std::string_view(buf, static_cast<std::size_t>(end - buf))});
+                    poe(MadeText{std::string_view(buf, static_cast<std::size_t>(end - buf))});
                     return true;
                 }
                 case Kind::floating: {
                     if (!std::isfinite(v.floating())) return false;
                     const std::string impresso = printed_float(v.floating());
-                    poe(TextoFeito{impresso});
+                    poe(MadeText{impresso});
                     return true;
                 }
                 default:
                     return false;
             }
-        case Familia::tempo:
+        case Family::time:
             if (v.kind() != Kind::date && v.kind() != Kind::datetime && v.kind() != Kind::instant)
                 return false;
-            return natural(v, poe);
-        case Familia::outra:
-            return natural(v, poe);
+            return in_own_kind(v, poe);
+        case Family::other:
+            return in_own_kind(v, poe);
     }
     return false;
 }
 
-std::string descreve(const Value& v) {
+std::string describe(const Value& v) {
     std::string s = kind_name(v.kind());
     if (v.kind() == Kind::text || v.kind() == Kind::decimal) {
         std::string_view t = v.text().substr(0, 64);
@@ -286,10 +244,10 @@ std::string descreve(const Value& v) {
     return s;
 }
 
-std::string id_servico(const DiscoveryEntry& contrato) {
-    const Value& id = contrato.at("{#ID_SERVICO}");
+std::string service_id(const DiscoveryEntry& contrato) {
+    const Value& id = contrato[idServico];
     if (id.kind() == Kind::integer) return std::to_string(id.integer());
-    return descreve(id);
+    return describe(id);
 }
 
 }  // namespace
@@ -309,7 +267,7 @@ std::int64_t get_timestamp() {
     return static_cast<std::int64_t>(epoch * 1000000000.0);
 }
 
-std::string configuracao_sender(std::string_view quest_db_ip, std::string_view quest_db_port) {
+std::string sender_conf(std::string_view quest_db_ip, std::string_view quest_db_port) {
     std::string conf = "http::addr=";
     conf.append(quest_db_ip).append(":").append(quest_db_port);
     conf.append(";username=").append(kQuestDbUser);
@@ -319,90 +277,87 @@ std::string configuracao_sender(std::string_view quest_db_ip, std::string_view q
 
 namespace {
 
-[[noreturn]] void nao_cabe(const Value& valor, std::string_view tipo) {
-    throw ConversaoError("o valor " + descreve(valor) + " não cabe numa coluna " +
-                         std::string(tipo));
+[[noreturn]] void does_not_fit(const Value& valor, std::string_view tipo) {
+    throw ConversionError("o valor " + describe(valor) + " não cabe numa coluna " +
+                          std::string(tipo));
 }
 
 }  // namespace
 
-ingress::ColumnValue valor_para_coluna(const Value& valor, std::string_view tipo,
-                                       std::string& scratch) {
+ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
+                                      std::string& scratch) {
     if (valor.is_null()) return ingress::Null{};
     std::optional<ingress::ColumnValue> convertido;
     auto guarda = [&](auto forma) {
-        if constexpr (std::is_same_v<decltype(forma), TextoFeito>) {
+        if constexpr (std::is_same_v<decltype(forma), MadeText>) {
             scratch.assign(forma.bytes);
             convertido.emplace(ingress::Text{scratch});
-        } else if constexpr (std::is_same_v<decltype(forma), DataLocal>) {
-            LocalClock relogio;
-            convertido.emplace(ingress::TimestampMicros(micros_locais(forma.t, relogio)));
+        } else if constexpr (std::is_same_v<decltype(forma), LocalDate>) {
+            LocalClock clock;
+            convertido.emplace(ingress::TimestampMicros(local_micros(forma.t, clock)));
         } else {
             convertido.emplace(forma);
         }
     };
-    const Inteiros faixa = faixa_inteira(tipo).value_or(Inteiros{0, 0});
-    if (!converte_para(valor, familia(tipo), faixa, guarda)) nao_cabe(valor, tipo);
+    const IntRange faixa = int_range(tipo).value_or(IntRange{0, 0});
+    if (!convert_for(valor, family_of(tipo), faixa, guarda)) does_not_fit(valor, tipo);
     return *convertido;
 }
 
 namespace {
 
-ingress::RowShape forma_da_linha() {
+ingress::RowShape row_shape() {
     std::vector<ingress::ColumnName> nomes;
     nomes.reserve(kColumnCount);
-    for (const ColunaLinha& c : kColunasLinha) nomes.emplace_back(c.coluna);
-    nomes.emplace_back(kColunaTimestamp);
+    for (const std::size_t f : kRowOrder) nomes.emplace_back(kFields[f].column);
+    nomes.emplace_back(kRunTimestampColumn);
     return ingress::RowShape(kTable, nomes, kDesignatedColumn);
 }
 
 }  // namespace
 
-MontagemLinha prepara_linhas(const std::vector<std::pair<std::string, std::string>>& existentes,
-                             std::int64_t timestamp) {
-    MontagemLinha m{.declarado = {},
-                    .familia = {},
-                    .minimo = {},
-                    .maximo = {},
-                    .indices = {},
-                    .timestamp = timestamp,
-                    .forma = forma_da_linha(),
-                    .relogio = {}};
-    for (std::size_t i = 0; i < kColunasLinha.size(); ++i)
-        m.indices[i] = macro_index(kColunasLinha[i].chave);
-    // Declared type of every column we write: what the table says, else the catalogue.
-    for (std::size_t i = 0; i < kColumnCount; ++i) {
-        for (const auto& c : catalogo_colunas)
-            if (c.nome == m.forma.column(i)) m.declarado[i] = std::string(c.tipo);
-    }
+RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& existentes,
+                  std::int64_t timestamp) {
+    RowPlan m{.declared = {},
+              .family = {},
+              .minimum = {},
+              .maximum = {},
+              .timestamp = timestamp,
+              .shape = row_shape(),
+              .clock = {}};
+    // Declared type of every column we write: what the table says, else the one the
+    // creation statement gives it.
+    for (std::size_t i = 0; i < kFieldCount; ++i)
+        m.declared[i] = std::string(type_of(kFields[kRowOrder[i]].clause));
+    m.declared[kFieldCount] = std::string(type_of(kRunTimestampClause));
     for (const auto& [nome, tipo] : existentes)
         for (std::size_t i = 0; i < kColumnCount; ++i)
-            if (m.forma.column(i) == nome) m.declarado[i] = tipo;
+            if (m.shape.column(i) == nome) m.declared[i] = tipo;
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-        m.familia[i] = static_cast<std::uint8_t>(familia(m.declarado[i]));
-        const Inteiros faixa = faixa_inteira(m.declarado[i]).value_or(Inteiros{0, 0});
-        m.minimo[i] = faixa.min;
-        m.maximo[i] = faixa.max;
+        m.family[i] = static_cast<std::uint8_t>(family_of(m.declared[i]));
+        const IntRange faixa = int_range(m.declared[i]).value_or(IntRange{0, 0});
+        m.minimum[i] = faixa.min;
+        m.maximum[i] = faixa.max;
     }
     return m;
 }
 
 template <class Linha>
-void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha& linha) {
-    for (std::size_t i = 0; i < kColunasLinha.size(); ++i) {
-        const Value& valor = contrato.values[m.indices[i]];
+void write_row(const RowPlan& m, const DiscoveryEntry& contrato, Linha& linha) {
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        const Value& valor = contrato[kRowOrder[i]];
         if (valor.is_null()) continue;
         auto poe = [&](auto forma) {
-            if constexpr (std::is_same_v<decltype(forma), TextoFeito>) {
+            if constexpr (std::is_same_v<decltype(forma), MadeText>) {
                 linha.column(i, ingress::Text{forma.bytes});
-            } else if constexpr (std::is_same_v<decltype(forma), DataLocal>) {
+            } else if constexpr (std::is_same_v<decltype(forma), LocalDate>) {
                 std::int64_t micros = 0;
                 try {
-                    micros = micros_locais(forma.t, m.relogio);
+                    micros = local_micros(forma.t, m.clock);
                 } catch (const ingress::IngressError& e) {
                     throw ingress::IngressError(
-                        e.code(), "table \"" + ingress::printable(m.forma.table()) +
-                                      "\", column \"" + ingress::printable(m.forma.column(i)) +
+                        e.code(), "table \"" + ingress::printable(m.shape.table()) +
+                                      "\", column \"" + ingress::printable(m.shape.column(i)) +
                                       "\": " + e.what());
                 }
                 linha.column(i, ingress::TimestampMicros(micros));
@@ -411,60 +366,41 @@ void escreve_linha(const MontagemLinha& m, const DiscoveryEntry& contrato, Linha
             }
         };
         try {
-            if (!converte_para(valor, static_cast<Familia>(m.familia[i]),
-                               Inteiros{m.minimo[i], m.maximo[i]}, poe))
-                nao_cabe(valor, m.declarado[i]);
-        } catch (const ConversaoError& e) {
-            throw ConversaoError("contrato idServico=" + id_servico(contrato) + ", coluna " +
-                                 std::string(m.forma.column(i)) + ": " + e.what());
+            if (!convert_for(valor, static_cast<Family>(m.family[i]),
+                             IntRange{m.minimum[i], m.maximum[i]}, poe))
+                does_not_fit(valor, m.declared[i]);
+        } catch (const ConversionError& e) {
+            throw ConversionError("contrato idServico=" + service_id(contrato) + ", coluna " +
+                                  std::string(m.shape.column(i)) + ": " + e.what());
         } catch (const ingress::IngressError& e) {
             // A value the client refuses before the wire (a NUL byte, ill-formed UTF-8)
             // names its column; the operator also needs the contract to mend it.
             throw ingress::IngressError(
-                e.code(), "contrato idServico=" + id_servico(contrato) + ": " + e.what());
+                e.code(), "contrato idServico=" + service_id(contrato) + ": " + e.what());
         }
     }
     // The run's time as a time value: an integer would be read as microseconds.
-    linha.column(kColunasLinha.size(), ingress::TimestampNanos(m.timestamp));
+    linha.column(kFieldCount, ingress::TimestampNanos(m.timestamp));
 }
 
-template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&, ingress::RowWriter&);
-template void escreve_linha(const MontagemLinha&, const DiscoveryEntry&, ingress::RowChecker&);
+template void write_row(const RowPlan&, const DiscoveryEntry&, ingress::RowWriter&);
+template void write_row(const RowPlan&, const DiscoveryEntry&, ingress::RowChecker&);
 
-namespace {
-
-// The failure on one line of standard error: the server's reason can span several lines,
-// and a caller reading the last line of the output must see all of it.
-void relata_falha(const std::exception& e) {
-    std::string linha = std::string("Erro: ") + e.what();
-    while (!linha.empty() && std::isspace(static_cast<unsigned char>(linha.back())))
-        linha.pop_back();
-    for (char& c : linha)
-        if (c == '\n' || c == '\r') c = ' ';
-    tavmolibrary::process_library::print_error_line(linha);
-}
-
-}  // namespace
-
-bool confereValores(const DescobertaClientesDB& lista,
-                    const std::vector<std::pair<std::string, std::string>>& declaradas) {
+void check_values(const DiscoveryList& lista,
+                  const std::vector<std::pair<std::string, std::string>>& declaradas) {
     try {
-        const MontagemLinha montagem = prepara_linhas(declaradas, 0);
-        ingress::RowChecker linha(montagem.forma);
-        for (const DiscoveryEntry& contrato : lista.entries)
-            escreve_linha(montagem, contrato, linha);
-    } catch (const ConversaoError& e) {
-        relata_falha(e);
-        return false;
+        const RowPlan montagem = plan_rows(declaradas, 0);
+        ingress::RowChecker linha(montagem.shape);
+        for (const DiscoveryEntry& contrato : lista.entries) write_row(montagem, contrato, linha);
+    } catch (const ConversionError& e) {
+        throw StoreFailure(e.what());
     } catch (const ingress::IngressError& e) {
-        relata_falha(e);
-        return false;
+        throw StoreFailure(e.what());
     }
-    return true;
 }
 
-Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& consulta,
-                      const std::string& conf_sender) {
+void ingestion_phase(const DiscoveryList& lista, const QuestDbQuery& consulta,
+                     const std::string& conf_sender) {
     const std::int64_t timestamp = get_timestamp();
     try {
         const std::optional<Json> lista_colunas = consulta(std::string(kShowColumns));
@@ -472,27 +408,23 @@ Ingestao faseIngestao(const DescobertaClientesDB& lista, const ConsultaQuestDB& 
             throw std::runtime_error("sem resposta a SHOW COLUMNS na verificação final");
         // Missing "dataset" (the table is still missing) is not an ingestion failure: it
         // throws through, and nothing is written.
-        if (lista_colunas->at("dataset").empty()) return Ingestao::entregue;
+        if (lista_colunas->at("dataset").empty()) return;
 
-        const MontagemLinha montagem =
-            prepara_linhas(colunas_existentes(*lista_colunas), timestamp);
+        const RowPlan montagem = plan_rows(existing_columns(*lista_colunas), timestamp);
 
         auto sender = ingress::Sender::from_conf(conf_sender);
-        sender.write_rows(montagem.forma, lista.entries.size(),
+        sender.write_rows(montagem.shape, lista.entries.size(),
                           [&](std::size_t i, ingress::RowWriter& linha) {
-                              escreve_linha(montagem, lista.entries[i], linha);
+                              write_row(montagem, lista.entries[i], linha);
                               return ingress::TimestampNanos::now();
                           });
         sender.close();
     } catch (const ingress::IngressError& e) {
-        relata_falha(e);
-        return Ingestao::falhou;
-    } catch (const ConversaoError& e) {
-        // Only when a column's declared type changed since confereValores looked.
-        relata_falha(e);
-        return Ingestao::falhou;
+        throw StoreFailure(e.what());
+    } catch (const ConversionError& e) {
+        // Only when a column's declared type changed since check_values looked.
+        throw StoreFailure(e.what());
     }
-    return Ingestao::entregue;
 }
 
 }  // namespace tessim

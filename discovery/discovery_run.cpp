@@ -1,4 +1,4 @@
-#include "discovery/descoberta.hpp"
+#include "discovery/discovery_run.hpp"
 
 #include <cstdio>
 #include <string>
@@ -6,9 +6,8 @@
 #include "core/constants.hpp"
 #include "core/palette.hpp"
 #include "core/run_config.hpp"
-#include "discovery/entry.hpp"
+#include "discovery/discovery_list.hpp"
 #include "process/console.hpp"
-#include "process/end_run.hpp"
 #include "source/mysql_source.hpp"
 #include "store/printed_form.hpp"
 #include "store/send_questdb.hpp"
@@ -24,7 +23,7 @@ std::string two(int v) {
     return buf;
 }
 
-std::string valor_debug(const Value& v) {
+std::string debug_value(const Value& v) {
     switch (v.kind()) {
         case Kind::null:
             return "None";
@@ -57,7 +56,7 @@ std::string valor_debug(const Value& v) {
     return "None";
 }
 
-void visao_debug(const CustomerRows& rows) {
+void debug_view(const CustomerRows& rows) {
     print_line("Modo debug ativado.");
     print_line(std::string(GREEN) + "\nVersão do script: " + std::string(VERSION) +
                std::string(CYAN) + " \n");
@@ -65,16 +64,16 @@ void visao_debug(const CustomerRows& rows) {
                "...======================================== Clientes "
                "==============================================...\n" +
                std::string(RESET));
-    for (const CustomerRecord& raw : rows.records) print_line(linha_debug(raw));
+    for (const CustomerRecord& raw : rows.records) print_line(debug_line(raw));
 }
 
 }  // namespace
 
-std::string linha_debug(const CustomerRecord& raw) {
+std::string debug_line(const CustomerRecord& raw) {
     std::string linha = "(";
     for (std::size_t i = 0; i < raw.size(); ++i) {
         if (i) linha += ", ";
-        linha += valor_debug(raw[i]);
+        linha += debug_value(raw[i]);
     }
     linha += ")";
     return linha;
@@ -84,18 +83,18 @@ void descobertaClientes() {
     const RunConfig& config = run_config();
     CustomerRows rows;
     {
-        MysqlConnection conn = conectar(connection_settings_from_run_config());
+        MysqlConnection conn = connect_to_mysql(connection_settings_from_run_config());
         rows = obterDadosCliente(conn.get());
     }  // the connection closes here, before any record is normalised
 
     if (config.zabbix_host.get() == "debug") {
         build_discovery_list(rows);  // a record that cannot be normalised still fails the run
-        visao_debug(rows);
+        debug_view(rows);
         return;
     }
     // Nothing needs the raw records once their entries exist: the entries take their place.
-    const DescobertaClientesDB descobertaClientesDB = build_discovery_list(std::move(rows));
-    if (!sendQuestDB(descobertaClientesDB)) throw tavmolibrary::process_library::EndRun{1};
+    const DiscoveryList descobertaClientesDB = build_discovery_list(std::move(rows));
+    sendQuestDB(descobertaClientesDB);
     print_line("OK");
 }
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "ingress/errors.hpp"
-#include "store/ingestao.hpp"
+#include "store/ingestion.hpp"
 #include "tests/support/tz_guard.hpp"
 
 namespace tessim {
@@ -62,12 +62,12 @@ struct Caso {
     const char* nome;
     Value valor;
     std::string tipo;
-    std::optional<std::string> esperado;  // nullopt: ConversaoError
+    std::optional<std::string> esperado;  // nullopt: ConversionError
 };
 
 std::string converte(const Value& v, const std::string& tipo) {
     std::string scratch;
-    const ingress::ColumnValue c = valor_para_coluna(v, tipo, scratch);
+    const ingress::ColumnValue c = value_for_column(v, tipo, scratch);
     return descreve(c);
 }
 
@@ -78,7 +78,7 @@ void confere(const std::vector<Caso>& casos) {
             EXPECT_EQ(converte(caso.valor, caso.tipo), *caso.esperado);
         } else {
             std::string scratch;
-            EXPECT_THROW(valor_para_coluna(caso.valor, caso.tipo, scratch), ConversaoError);
+            EXPECT_THROW(value_for_column(caso.valor, caso.tipo, scratch), ConversionError);
         }
     }
 }
@@ -229,7 +229,7 @@ TEST(ValorParaColuna, UnknownTypesGetTheValueAsItIs) {
 
 TEST(ValorParaColuna, MadeTextsLiveInTheScratchUntilItIsReused) {
     std::string scratch;
-    const ingress::ColumnValue c = valor_para_coluna(Value::of_integer(77), "STRING", scratch);
+    const ingress::ColumnValue c = value_for_column(Value::of_integer(77), "STRING", scratch);
     EXPECT_EQ(scratch, "77");
     EXPECT_EQ(std::get<ingress::Text>(c.get()).bytes.data(), scratch.data());
 }
@@ -237,23 +237,23 @@ TEST(ValorParaColuna, MadeTextsLiveInTheScratchUntilItIsReused) {
 TEST(ValorParaColuna, MessageDescribesTheRefusedValueAndTheColumnType) {
     std::string scratch;
     try {
-        valor_para_coluna(texto("12a"), "INT", scratch);
-        FAIL() << "no ConversaoError";
-    } catch (const ConversaoError& e) {
+        value_for_column(texto("12a"), "INT", scratch);
+        FAIL() << "no ConversionError";
+    } catch (const ConversionError& e) {
         EXPECT_THAT(e.what(), HasSubstr("12a"));
         EXPECT_THAT(e.what(), HasSubstr("INT"));
     }
 }
 
-TEST(EscreveLinha, ADateOutsideTheCalendarIsRefusedNamingContractAndColumn) {
+TEST(WriteRow, ADateOutsideTheCalendarIsRefusedNamingContractAndColumn) {
     TzGuard tz("UTC");
-    const MontagemLinha montagem = prepara_linhas({}, 0);
+    const RowPlan plan = plan_rows({}, 0);
     DiscoveryEntry contrato{};
-    contrato.values[macro_index("{#ID_SERVICO}")] = Value::of_integer(7);
-    contrato.values[macro_index("{#DATA_CADASTRO}")] = Value::of_datetime({0, 5, 10, 0, 0, 0, 0});
-    ingress::RowChecker linha(montagem.forma);
+    contrato[idServico] = Value::of_integer(7);
+    contrato[dataCadastro] = Value::of_datetime({0, 5, 10, 0, 0, 0, 0});
+    ingress::RowChecker linha(plan.shape);
     try {
-        escreve_linha(montagem, contrato, linha);
+        write_row(plan, contrato, linha);
         FAIL() << "no IngressError";
     } catch (const ingress::IngressError& e) {
         EXPECT_STREQ(e.what(),
@@ -263,12 +263,12 @@ TEST(EscreveLinha, ADateOutsideTheCalendarIsRefusedNamingContractAndColumn) {
 }
 
 TEST(ConfiguracaoSender, IpAndPortGoInAsGiven) {
-    EXPECT_EQ(configuracao_sender("127.0.0.1", "9000"),
+    EXPECT_EQ(sender_conf("127.0.0.1", "9000"),
               "http::addr=127.0.0.1:9000;username=brantevika;password=sentinelQT;");
-    EXPECT_EQ(configuracao_sender("questdb.example", "19009"),
+    EXPECT_EQ(sender_conf("questdb.example", "19009"),
               "http::addr=questdb.example:19009;username=brantevika;password=sentinelQT;");
     // Nothing is checked or normalised here: the client judges the address.
-    EXPECT_EQ(configuracao_sender("", ""), "http::addr=:;username=brantevika;password=sentinelQT;");
+    EXPECT_EQ(sender_conf("", ""), "http::addr=:;username=brantevika;password=sentinelQT;");
 }
 
 std::int64_t relogio_ns() {

@@ -9,8 +9,8 @@ namespace tessim {
 
 // Reads every contract, normalises it, builds the discovery list, then either prints the
 // debug view (zabbix_host "debug") or loads QuestDB and prints "OK". Returns when the run
-// is complete; throws EndRun{1} when the rows did not reach QuestDB (the ingestion
-// client's "Erro: " line is already on standard error); any other failure throws through.
+// is complete; throws StoreFailure when the rows did not reach QuestDB, and any other
+// failure through.
 void descobertaClientes();
 
 // One line of the debug view: the raw values of a record between parentheses, separated by
@@ -18,6 +18,6 @@ void descobertaClientes();
 // reads back, texts quoted and escaped so that every control character stays visible on the
 // line, dates as 2021-03-05 and date-times as 2021-03-05 14:07:09 (with .ffffff when the
 // value has microseconds).
-std::string linha_debug(const CustomerRecord& raw);
+std::string debug_line(const CustomerRecord& raw);
 
 }  // namespace tessim

@@ -1,6 +1,5 @@
-#include "source/normaliza.hpp"
+#include "source/normalization.hpp"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -8,46 +7,13 @@
 #include <limits>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "textfix/fix_text.hpp"
 #include "utf8/utf8.hpp"
 
 namespace tessim {
 namespace {
-
-constexpr std::array<std::string_view, kCampos> kFieldNames = {
-    "idCliente",
-    "nomeCliente",
-    "cpfCliente",
-    "cnpjCliente",
-    "bairroCliente",
-    "cidadeCliente",
-    "estadoCliente",
-    "statusCliente",
-    "dataInstalacao",
-    "dataCadastro",
-    "diaVencimento",
-    "dataRescisao",
-    "dataSuspensao",
-    "motivoSuspensao",
-    "nomeEmpresa",
-    "nomePlano",
-    "valorPlano",
-    "nomeVendedor",
-    "dataNascimento",
-    "isento",
-    "tituloAtraso",
-    "valorAtraso",
-    "dataPrimeiroAtraso",
-    "dataVencimentoContrato",
-    "ativo",
-    "idServico",
-    "contratosSemAssinatura",
-    "motivoRescisao",
-    "dataFinalFidelidade",
-    "ruc",
-    "tipoPessoa",
-};
 
 bool all_zero_digits(std::string_view digits) {
     for (char c : digits)
@@ -100,13 +66,13 @@ std::string as_text(const Value& v) {
     return {};
 }
 
-[[noreturn]] void fail(const CustomerRecord& raw, Campo campo, const std::string& why) {
-    throw NormalizationError("campo " + std::string(kFieldNames[campo]) +
-                             " do contrato idServico=" + as_text(raw[idServico]) + ": " + why);
+[[noreturn]] void fail(const CustomerRecord& record, std::size_t field, const std::string& why) {
+    throw NormalizationError("campo " + std::string(kFields[field].name) +
+                             " do contrato idServico=" + as_text(record[idServico]) + ": " + why);
 }
 
 Value repaired(const Value& v, TextStore& texts, std::string& scratch) {
-    if (!tem_valor(v)) return Value::null();
+    if (!has_value(v)) return Value::null();
     // Only texts can be mended; a number or date in a text column is left as read.
     if (v.kind() != Kind::text) return v;
     scratch.clear();
@@ -114,8 +80,8 @@ Value repaired(const Value& v, TextStore& texts, std::string& scratch) {
     return Value::of_text(texts.keep(scratch));
 }
 
-std::int64_t whole_day(const CustomerRecord& raw) {
-    const Value& v = raw[diaVencimento];
+std::int64_t whole_number(const CustomerRecord& raw, std::size_t field) {
+    const Value& v = raw[field];
     switch (v.kind()) {
         case Kind::integer:
             return v.integer();
@@ -125,7 +91,7 @@ std::int64_t whole_day(const CustomerRecord& raw) {
             std::int64_t day = 0;
             auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), day);
             if (s.empty() || ec != std::errc() || end != s.data() + s.size())
-                fail(raw, diaVencimento, "'" + std::string(v.text()) + "' não é um inteiro");
+                fail(raw, field, "'" + std::string(v.text()) + "' não é um inteiro");
             return day;
         }
         case Kind::decimal: {
@@ -137,24 +103,24 @@ std::int64_t whole_day(const CustomerRecord& raw) {
             auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), day);
             if (s.empty()) return 0;  // ".5" and "-.5" truncate to 0
             if (ec != std::errc() || end != s.data() + s.size())
-                fail(raw, diaVencimento, "decimal fora do intervalo: " + as_text(v));
+                fail(raw, field, "decimal fora do intervalo: " + as_text(v));
             return negative ? -day : day;
         }
         case Kind::floating: {
             double d = std::trunc(v.floating());
             // 2^63 is exactly representable; anything at or above it does not fit.
             if (!std::isfinite(d) || d < -9223372036854775808.0 || d >= 9223372036854775808.0)
-                fail(raw, diaVencimento, "número fora do intervalo: " + as_text(v));
+                fail(raw, field, "número fora do intervalo: " + as_text(v));
             return static_cast<std::int64_t>(d);
         }
         default:
-            fail(raw, diaVencimento, "não é um inteiro: " + as_text(v));
+            fail(raw, field, "não é um inteiro: " + as_text(v));
     }
 }
 
-double price(const CustomerRecord& raw) {
-    const Value& v = raw[valorPlano];
-    if (!tem_valor(v)) return 0.0;
+double price(const CustomerRecord& raw, std::size_t field) {
+    const Value& v = raw[field];
+    if (!has_value(v)) return 0.0;
     switch (v.kind()) {
         case Kind::floating:
             return v.floating();
@@ -167,29 +133,51 @@ double price(const CustomerRecord& raw) {
             double d = 0;
             auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
             if (s.empty() || ec != std::errc() || end != s.data() + s.size() || !std::isfinite(d))
-                fail(raw, valorPlano, "'" + std::string(v.text()) + "' não é um número decimal");
+                fail(raw, field, "'" + std::string(v.text()) + "' não é um número decimal");
             return d;
         }
         default:
-            fail(raw, valorPlano, "não é um número: " + as_text(v));
+            fail(raw, field, "não é um número: " + as_text(v));
     }
 }
 
-Value local_datetime_of(const CustomerRecord& raw, Campo campo, LocalClock& clock) {
+Value local_datetime_of(const CustomerRecord& raw, std::size_t field, LocalClock& clock) {
     try {
-        return local_datetime(raw[campo], clock);
+        return local_datetime(raw[field], clock);
     } catch (const NormalizationError& e) {
-        fail(raw, campo, e.what());
+        fail(raw, field, e.what());
+    }
+}
+
+// One field by its rule. Each field is its own instance, so the rule is settled when this
+// is compiled and a record costs no lookup in the table.
+template <std::size_t F>
+void normalize_field(CustomerRecord& record, TextStore& texts, std::string& scratch,
+                     LocalClock& clock) {
+    constexpr Rule rule = kFields[F].rule;
+    Value& v = record[F];
+    if constexpr (rule == Rule::repaired_text) {
+        try {
+            v = repaired(v, texts, scratch);
+        } catch (const std::exception& e) {
+            fail(record, F, std::string("falha no reparo do texto: ") + e.what());
+        }
+    } else if constexpr (rule == Rule::padded_11) {
+        v = zero_padding(v, 11, texts);
+    } else if constexpr (rule == Rule::padded_14) {
+        v = zero_padding(v, 14, texts);
+    } else if constexpr (rule == Rule::local_datetime) {
+        v = local_datetime_of(record, F, clock);
+    } else if constexpr (rule == Rule::whole_number) {
+        v = Value::of_integer(whole_number(record, F));
+    } else if constexpr (rule == Rule::price) {
+        v = Value::of_double(price(record, F));
     }
 }
 
 }  // namespace
 
-std::string_view field_name(Campo campo) {
-    return kFieldNames.at(campo);
-}
-
-bool tem_valor(const Value& v) {
+bool has_value(const Value& v) {
     switch (v.kind()) {
         case Kind::null:
             return false;
@@ -210,7 +198,7 @@ bool tem_valor(const Value& v) {
 }
 
 Value zero_padding(const Value& v, std::size_t width, TextStore& texts) {
-    if (!tem_valor(v)) return v;
+    if (!has_value(v)) return v;
     std::string_view text = v.kind() == Kind::text ? v.text() : std::string_view{};
     std::string converted;
     if (v.kind() != Kind::text) {
@@ -231,7 +219,7 @@ Value zero_padding(const Value& v, std::size_t width, TextStore& texts) {
 }
 
 Value local_datetime(const Value& v, LocalClock& clock) {
-    if (!tem_valor(v)) return Value::null();
+    if (!has_value(v)) return Value::null();
     if (v.kind() != Kind::date && v.kind() != Kind::datetime)
         throw NormalizationError("não é data nem data/hora: " + as_text(v));
     CivilTime c = v.time();
@@ -247,55 +235,11 @@ Value local_datetime(const Value& v, LocalClock& clock) {
                                local.tm_min, local.tm_sec, 0});
 }
 
-CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts) {
-    std::string scratch;
-    return normalizar(raw, texts, scratch);
-}
-
-CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch) {
-    LocalClock clock;
-    return normalizar(raw, texts, scratch, clock);
-}
-
-CustomerRecord normalizar(const CustomerRecord& raw, TextStore& texts, std::string& scratch,
-                          LocalClock& clock) {
-    // Field by field: a copy of the whole record first (then mostly overwritten) cost more
-    // than the rest of this function's own work.
-    CustomerRecord out;
-    for (Campo c : {idCliente, statusCliente, isento, tituloAtraso, valorAtraso, ativo, idServico,
-                    contratosSemAssinatura, ruc, tipoPessoa})
-        out[c] = raw[c];
-    auto repair = [&](Campo c) {
-        try {
-            out[c] = repaired(raw[c], texts, scratch);
-        } catch (const std::exception& e) {
-            fail(raw, c, std::string("falha no reparo do texto: ") + e.what());
-        }
-    };
-    auto local = [&](Campo c) { out[c] = local_datetime_of(raw, c, clock); };
-
-    repair(nomeCliente);
-    out[cpfCliente] = zero_padding(raw[cpfCliente], 11, texts);
-    out[cnpjCliente] = zero_padding(raw[cnpjCliente], 14, texts);
-    repair(bairroCliente);
-    repair(cidadeCliente);
-    repair(estadoCliente);
-    local(dataInstalacao);
-    local(dataCadastro);
-    out[diaVencimento] = Value::of_integer(whole_day(raw));
-    local(dataRescisao);
-    local(dataSuspensao);
-    repair(motivoSuspensao);
-    repair(nomeEmpresa);
-    repair(nomePlano);
-    out[valorPlano] = Value::of_double(price(raw));
-    repair(nomeVendedor);
-    local(dataNascimento);
-    local(dataPrimeiroAtraso);
-    local(dataVencimentoContrato);
-    repair(motivoRescisao);
-    local(dataFinalFidelidade);
-    return out;
+void Normalizer::normalize(CustomerRecord& record) {
+    [&]<std::size_t... F>(std::index_sequence<F...>) {
+        (normalize_field<F>(record, texts_, scratch_, clock_), ...);
+    }
+    (std::make_index_sequence<kFieldCount>{});
 }
 
 }  // namespace tessim

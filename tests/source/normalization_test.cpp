@@ -1,5 +1,7 @@
-#include "source/normaliza.hpp"
+#include "source/normalization.hpp"
+
 #include "tests/support/civil_tm.hpp"
+#include "tests/support/normalized.hpp"
 #include "tests/support/tz_guard.hpp"
 
 #include <gtest/gtest.h>
@@ -26,7 +28,7 @@ Value dec(std::string_view s) {
     return Value::of_decimal(s);
 }
 
-TEST(Normaliza, HasAValue) {
+TEST(Normalization, HasAValue) {
     const std::pair<Value, bool> cases[] = {
         {Value::null(), false},
         {text(""), false},
@@ -43,10 +45,10 @@ TEST(Normaliza, HasAValue) {
         {Value::of_date(1970, 1, 1), true},
     };
     for (const auto& [v, expected] : cases)
-        EXPECT_EQ(tem_valor(v), expected) << kind_name(v.kind()) << " '" << v.text() << "'";
+        EXPECT_EQ(has_value(v), expected) << kind_name(v.kind()) << " '" << v.text() << "'";
 }
 
-TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
+TEST(Normalization, TextRepairNullsEmptyAndReusesUnchangedBytes) {
     TextStore texts;
     CustomerRecord raw = raw_record();
     std::string maria = "Maria";
@@ -56,7 +58,7 @@ TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
     raw[cidadeCliente] = Value::null();
     raw[nomePlano] = text(mojibake);
     raw[nomeEmpresa] = text("   ");
-    CustomerRecord n = normalizar(raw, texts);
+    CustomerRecord n = normalized(raw, texts);
     EXPECT_EQ(n[nomeCliente].text(), "Maria");
     EXPECT_EQ(n[nomeCliente].text().data(), maria.data());  // no copy for unchanged text
     EXPECT_TRUE(n[bairroCliente].is_null());
@@ -65,7 +67,7 @@ TEST(Normaliza, TextRepairNullsEmptyAndReusesUnchangedBytes) {
     EXPECT_EQ(n[nomeEmpresa].kind(), Kind::text);  // blanks have a value
 }
 
-TEST(Normaliza, ZeroPaddingCountsCharactersAndKeepsTheSign) {
+TEST(Normalization, ZeroPaddingCountsCharactersAndKeepsTheSign) {
     TextStore texts;
     struct Case {
         Value in;
@@ -131,7 +133,7 @@ TEST_P(LocalDateTime, OrdinaryTimesBecomeTheirInstantInWholeSeconds) {
 
 INSTANTIATE_TEST_SUITE_P(Zones, LocalDateTime, ::testing::Values("UTC", "America/Sao_Paulo"));
 
-TEST(Normaliza, WallTimesInADaylightSavingGapMoveForward) {
+TEST(Normalization, WallTimesInADaylightSavingGapMoveForward) {
     // On 2018-11-04 clocks in Sao Paulo jumped from 00:00 to 01:00: 00:30 never happened.
     {
         TzGuard tz("America/Sao_Paulo");
@@ -147,7 +149,7 @@ TEST(Normaliza, WallTimesInADaylightSavingGapMoveForward) {
               Value::of_instant(1541291400 * std::int64_t{1000000}));
 }
 
-TEST(Normaliza, DueDayBecomesAnInteger) {
+TEST(Normalization, DueDayBecomesAnInteger) {
     TextStore texts;
     const std::pair<Value, std::int64_t> ok[] = {
         {Value::of_integer(10), 10},
@@ -164,7 +166,7 @@ TEST(Normaliza, DueDayBecomesAnInteger) {
     for (const auto& [in, out] : ok) {
         CustomerRecord raw = raw_record();
         raw[diaVencimento] = in;
-        EXPECT_EQ(normalizar(raw, texts)[diaVencimento], Value::of_integer(out)) << in.text();
+        EXPECT_EQ(normalized(raw, texts)[diaVencimento], Value::of_integer(out)) << in.text();
     }
     const Value bad[] = {Value::null(),          text(""),    text("dez"),
                          text("10.5"),           text("1 0"), Value::of_date(2021, 1, 10),
@@ -173,7 +175,7 @@ TEST(Normaliza, DueDayBecomesAnInteger) {
         CustomerRecord raw = raw_record();
         raw[diaVencimento] = in;
         try {
-            normalizar(raw, texts);
+            normalized(raw, texts);
             ADD_FAILURE() << "accepted " << kind_name(in.kind()) << " '" << in.text() << "'";
         } catch (const NormalizationError& e) {
             std::string msg = e.what();
@@ -183,7 +185,7 @@ TEST(Normaliza, DueDayBecomesAnInteger) {
     }
 }
 
-TEST(Normaliza, PriceIsAlwaysADouble) {
+TEST(Normalization, PriceIsAlwaysADouble) {
     TextStore texts;
     const std::pair<Value, double> cases[] = {
         {Value::null(), 0.0},
@@ -199,19 +201,19 @@ TEST(Normaliza, PriceIsAlwaysADouble) {
     for (const auto& [in, out] : cases) {
         CustomerRecord raw = raw_record();
         raw[valorPlano] = in;
-        EXPECT_EQ(normalizar(raw, texts)[valorPlano], Value::of_double(out)) << in.text();
+        EXPECT_EQ(normalized(raw, texts)[valorPlano], Value::of_double(out)) << in.text();
     }
     CustomerRecord raw = raw_record();
     raw[valorPlano] = text("R$ 10");
     try {
-        normalizar(raw, texts);
+        normalized(raw, texts);
         FAIL() << "read an unreadable price";
     } catch (const NormalizationError& e) {
         EXPECT_NE(std::string(e.what()).find("valorPlano"), std::string::npos);
     }
 }
 
-TEST(Normaliza, PassThroughFieldsStayAsRead) {
+TEST(Normalization, PassThroughFieldsStayAsRead) {
     TzGuard tz("UTC");
     TextStore texts;
     CustomerRecord raw = raw_record();
@@ -225,22 +227,22 @@ TEST(Normaliza, PassThroughFieldsStayAsRead) {
     raw[ruc] = text("");
     raw[tipoPessoa] = text("F");
     raw[dataCadastro] = Value::of_datetime({2020, 1, 2, 3, 4, 5, 6});
-    CustomerRecord n = normalizar(raw, texts);
-    for (Campo f : {idCliente, statusCliente, isento, tituloAtraso, valorAtraso, ativo, idServico,
-                    contratosSemAssinatura, ruc, tipoPessoa})
-        EXPECT_EQ(n[f], raw[f]) << field_name(f);
+    CustomerRecord n = normalized(raw, texts);
+    for (std::size_t f : {idCliente, statusCliente, isento, tituloAtraso, valorAtraso, ativo,
+                          idServico, contratosSemAssinatura, ruc, tipoPessoa})
+        EXPECT_EQ(n[f], raw[f]) << kFields[f].name;
     EXPECT_EQ(n[valorPlano], Value::of_double(0.0));
     EXPECT_EQ(n[dataCadastro], Value::of_instant(1577934245 * std::int64_t{1000000}));
     raw[valorAtraso] = dec("0.00");
-    EXPECT_EQ(normalizar(raw, texts)[valorAtraso], dec("0.00"));
+    EXPECT_EQ(normalized(raw, texts)[valorAtraso], dec("0.00"));
 }
 
-TEST(Normaliza, ABadDateNamesItsField) {
+TEST(Normalization, ABadDateNamesItsField) {
     TextStore texts;
     CustomerRecord raw = raw_record();
     raw[dataRescisao] = text("ontem");
     try {
-        normalizar(raw, texts);
+        normalized(raw, texts);
         FAIL();
     } catch (const NormalizationError& e) {
         EXPECT_NE(std::string(e.what()).find("dataRescisao"), std::string::npos) << e.what();

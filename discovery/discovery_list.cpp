@@ -1,0 +1,32 @@
+#include "discovery/discovery_list.hpp"
+
+#include <utility>
+
+#include "core/fields.hpp"
+#include "source/normalization.hpp"
+
+namespace tessim {
+
+const Value& entry_value(const DiscoveryEntry& entry, std::string_view macro_key) {
+    return entry[position_of_key(macro_key)];
+}
+
+DiscoveryList build_discovery_list(const CustomerRows& rows) {
+    DiscoveryList list;
+    list.entries.reserve(rows.records.size());
+    Normalizer normalizer(list.texts);
+    for (const CustomerRecord& raw : rows.records)
+        normalizer.normalize(list.entries.emplace_back(raw));
+    return list;
+}
+
+DiscoveryList build_discovery_list(CustomerRows&& rows) {
+    DiscoveryList list;
+    list.raw_texts = std::move(rows.texts);
+    list.entries = std::move(rows.records);
+    Normalizer normalizer(list.texts);
+    for (DiscoveryEntry& entry : list.entries) normalizer.normalize(entry);
+    return list;
+}
+
+}  // namespace tessim

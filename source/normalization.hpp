@@ -1,0 +1,52 @@
+#pragma once
+// Normalisation of the customer records, field by field as the field table's rules say:
+// repaired texts, zero-padded taxpayer numbers, local date-times as instants, the due day as
+// an integer and the plan price as a double; the other fields stay as read.
+
+#include <string>
+
+#include "core/clock.hpp"
+#include "core/failure.hpp"
+#include "source/customer_record.hpp"
+#include "source/value.hpp"
+
+namespace tessim {
+
+// A field that cannot be normalised. The message names the field and the contract
+// (idServico), so the operator can find the row; nothing in the run answers for it.
+class NormalizationError : public UnhandledFailure {
+  public:
+    explicit NormalizationError(const std::string& what)
+        : UnhandledFailure("tessim::NormalizationError", what) {}
+};
+
+// Null, the empty text and numbers equal to zero have no value; everything else has one
+// (blanks, the text "0", any date).
+bool has_value(const Value& v);
+
+// Normalises records one after the other, reusing what one record leaves behind: the
+// scratch of the text repair and what is known of the local zone.
+class Normalizer {
+  public:
+    // Texts the normalisation creates are kept in `texts`; unchanged texts keep pointing at
+    // the raw bytes, so the raw rows' TextStore must outlive the records.
+    explicit Normalizer(TextStore& texts) : texts_(texts) {}
+
+    // Rewrites `record` in place, in field order. On a failure (NormalizationError naming
+    // the field and the contract) the fields before the failing one are already rewritten.
+    void normalize(CustomerRecord& record);
+
+  private:
+    TextStore& texts_;
+    std::string scratch_;
+    LocalClock clock_;
+};
+
+// The single rules, exposed for the debug tools and the tests.
+Value zero_padding(const Value& v, std::size_t width, TextStore& texts);
+// A date or date-time read as a wall time of the local zone (mktime's reading, seconds only)
+// becomes that instant; fields outside the calendar (a year 0) stay the local date-time mktime
+// carries them to, and the store refuses them. Throws NormalizationError when mktime fails.
+Value local_datetime(const Value& v, LocalClock& clock);
+
+}  // namespace tessim
