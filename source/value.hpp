@@ -1,9 +1,10 @@
 #pragma once
-// The value model: one column value as the MySQL client delivers it, in 13 bytes.
+// The value model: one column value as the MySQL client delivers it, or as the normalisation
+// leaves it, in 13 bytes.
 //
 // Texts and exact decimals are views: their bytes live in a TextStore that must outlive
 // every Value pointing into it. Keeping values this small (and the bytes in a few large
-// blocks) is what lets a run hold a million raw records and their entries at once.
+// blocks) is what lets a run hold a million records at once.
 
 #include <cstdint>
 #include <memory>
@@ -19,9 +20,9 @@ namespace tessim {
 // (microseconds since the epoch); it is named "datetime" wherever a kind is shown.
 enum class Kind : std::uint8_t { null, integer, decimal, floating, text, date, datetime, instant };
 
-// Packed to 13 bytes: a run holds 62 values per contract (the raw record and its entry),
-// and the three bytes of padding a 16-byte value carried were 186 bytes per contract. The
-// unaligned 8-byte reads this costs are free on the processors we run on.
+// Packed to 13 bytes: a run holds 31 values per contract, and three bytes of padding on each
+// would add nearly a quarter to them. The unaligned 8-byte reads this costs are cheap on the
+// processors we run on; the accessors read members by value, never by reference.
 #pragma pack(push, 1)
 class Value {
   public:
