@@ -18,7 +18,7 @@ enum class Rule : std::uint8_t {
     repaired_text,   // fix_text; no value becomes null
     padded_11,       // zero-padded to 11 characters (CPF)
     padded_14,       // zero-padded to 14 characters (CNPJ)
-    local_datetime,  // a date or date-time read as a wall time of the local zone
+    local_datetime,  // a wall time of the local zone, kept as the instant it names
     whole_number,    // an integer, truncated toward zero; no value fails the run
     price,           // a double, 0.0 when there is no value
 };

@@ -15,6 +15,13 @@
 namespace tessim {
 namespace {
 
+// The rules with a parameter, defined below.
+Value zero_padding(const Value& v, std::size_t width, TextStore& texts);
+// A date or date-time read as a wall time of the local zone (mktime's reading, seconds only)
+// becomes that instant; fields outside the calendar (a year 0) stay the local date-time mktime
+// carries them to, and the store refuses them. Throws NormalizationError when mktime fails.
+Value local_datetime(const Value& v, LocalClock& clock);
+
 bool all_zero_digits(std::string_view digits) {
     for (char c : digits)
         if (c >= '1' && c <= '9') return false;
@@ -197,6 +204,8 @@ bool has_value(const Value& v) {
     return true;
 }
 
+namespace {
+
 Value zero_padding(const Value& v, std::size_t width, TextStore& texts) {
     if (!has_value(v)) return v;
     std::string_view text = v.kind() == Kind::text ? v.text() : std::string_view{};
@@ -234,6 +243,8 @@ Value local_datetime(const Value& v, LocalClock& clock) {
     return Value::of_datetime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                                local.tm_min, local.tm_sec, 0});
 }
+
+}  // namespace
 
 void Normalizer::normalize(CustomerRecord& record) {
     [&]<std::size_t... F>(std::index_sequence<F...>) {

@@ -25,7 +25,7 @@ class NormalizationError : public UnhandledFailure {
 bool has_value(const Value& v);
 
 // Normalises records one after the other, reusing what one record leaves behind: the
-// scratch of the text repair and what is known of the local zone.
+// scratch of the text repair and the local clock with what it knows of the zone.
 class Normalizer {
   public:
     // Texts the normalisation creates are kept in `texts`; unchanged texts keep pointing at
@@ -41,12 +41,5 @@ class Normalizer {
     std::string scratch_;
     LocalClock clock_;
 };
-
-// The single rules, exposed for the debug tools and the tests.
-Value zero_padding(const Value& v, std::size_t width, TextStore& texts);
-// A date or date-time read as a wall time of the local zone (mktime's reading, seconds only)
-// becomes that instant; fields outside the calendar (a year 0) stay the local date-time mktime
-// carries them to, and the store refuses them. Throws NormalizationError when mktime fails.
-Value local_datetime(const Value& v, LocalClock& clock);
 
 }  // namespace tessim

@@ -3,11 +3,7 @@
 #include <sys/time.h>
 
 #include <array>
-#include <charconv>
-#include <cmath>
-#include <cstdio>
 #include <ctime>
-#include <limits>
 #include <optional>
 #include <system_error>
 
@@ -21,228 +17,6 @@ namespace tessim {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-enum class Family { integer, floating, text, time, other };
-
-struct IntRange {
-    std::int64_t min, max;
-};
-
-// QuestDB keeps the smallest INT and LONG as their null, so those values would come back
-// as null: they are out of range here.
-std::optional<IntRange> int_range(std::string_view tipo) {
-    if (tipo == "BYTE") return IntRange{-128, 127};
-    if (tipo == "SHORT") return IntRange{-32768, 32767};
-    if (tipo == "INT") return IntRange{-2147483647, 2147483647};
-    if (tipo == "LONG")
-        return IntRange{std::numeric_limits<std::int64_t>::min() + 1,
-                        std::numeric_limits<std::int64_t>::max()};
-    return std::nullopt;
-}
-
-Family family_of(std::string_view tipo) {
-    if (int_range(tipo)) return Family::integer;
-    if (tipo == "DOUBLE" || tipo == "FLOAT") return Family::floating;
-    if (tipo == "STRING" || tipo == "VARCHAR" || tipo == "SYMBOL") return Family::text;
-    if (tipo == "TIMESTAMP" || tipo == "DATE") return Family::time;
-    return Family::other;
-}
-
-// A date or date-time as the database delivered it: a field the normalisation keeps as read,
-// or a date whose fields mktime carried outside the calendar. It still has to go through the
-// local zone.
-struct LocalDate {
-    CivilTime t;
-};
-
-// Microseconds since the epoch of a local wall time; refused (without the table and column,
-// which the caller adds) when it is not a calendar time or mktime cannot convert it.
-std::int64_t local_micros(const CivilTime& t, LocalClock& clock) {
-    auto refusal = [&t](const char* why) {
-        char buf[96];
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%06d", t.year, t.month, t.day,
-                      t.hour, t.minute, t.second, t.microsecond);
-        return ingress::IngressError(ingress::ErrorCode::invalid_value,
-                                     std::string("local date-time ") + buf + why);
-    };
-    if (!is_calendar_time(t)) throw refusal(" is not a calendar time");
-    const std::optional<std::int64_t> seconds = clock.epoch_seconds(t);
-    if (!seconds) throw refusal(" cannot be converted by mktime");
-    return *seconds * 1000000 + t.microsecond;
-}
-
-std::optional<std::int64_t> int_from_text(std::string_view s) {
-    // from_chars takes a '-' but no '+'; a '+' is dropped only before a digit, so that
-    // "+-42" is not read as -42.
-    if (s.size() > 1 && s.front() == '+' && s[1] >= '0' && s[1] <= '9') s.remove_prefix(1);
-    if (s.empty()) return std::nullopt;
-    std::int64_t v = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || end != s.data() + s.size()) return std::nullopt;
-    return v;
-}
-
-// Digits of an exact decimal whose fraction is all zeros, as an integer.
-std::optional<std::int64_t> int_from_decimal(std::string_view digits) {
-    const auto ponto = digits.find('.');
-    if (ponto != std::string_view::npos) {
-        if (digits.find_first_not_of('0', ponto + 1) != std::string_view::npos) return std::nullopt;
-        digits = digits.substr(0, ponto);
-    }
-    if (digits == "-" || digits.empty()) return 0;
-    return int_from_text(digits);
-}
-
-std::optional<std::int64_t> int_from_double(double d) {
-    // Doubles from -2^63 up to but excluding 2^63 fit; anything with a fraction does not.
-    if (!std::isfinite(d) || d != std::trunc(d) || d < -9223372036854775808.0 ||
-        d >= 9223372036854775808.0)
-        return std::nullopt;
-    return static_cast<std::int64_t>(d);
-}
-
-// Integers up to 2^53 in magnitude are exact doubles.
-std::optional<double> double_from_int(std::int64_t v) {
-    constexpr std::int64_t limite = std::int64_t{1} << 53;
-    if (v < -limite || v > limite) return std::nullopt;
-    return static_cast<double>(v);
-}
-
-std::optional<double> double_from_text(std::string_view s) {
-    double d = 0;
-    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), d);
-    if (ec != std::errc() || end != s.data() + s.size() || !std::isfinite(d)) return std::nullopt;
-    return d;
-}
-
-// A text made by the conversion itself (an integer's digits, for instance): it lives only
-// during the call that receives it.
-struct MadeText {
-    std::string_view bytes;
-};
-
-// Hands `poe` a non-null `v` as it stands, the form a column of its own kind takes.
-template <class Poe>
-bool in_own_kind(const Value& v, Poe&& poe) {
-    switch (v.kind()) {
-        case Kind::integer:
-            poe(v.integer());
-            return true;
-        case Kind::floating:
-            poe(v.floating());
-            return true;
-        case Kind::decimal:
-            poe(ingress::Decimal{v.text()});
-            return true;
-        case Kind::text:
-            poe(ingress::Text{v.text()});
-            return true;
-        case Kind::date:
-        case Kind::datetime:
-            poe(LocalDate{v.time()});
-            return true;
-        case Kind::instant:
-            poe(ingress::TimestampMicros(v.instant()));
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Hands `poe` the form of a non-null `v` that a column of family `fam` (and, for integers,
-// range `faixa`) accepts, and answers true; answers false, without calling `poe`, when there
-// is no exact form. `poe` takes std::int64_t, double, ingress::Decimal, ingress::Text,
-// MadeText, ingress::TimestampMicros and LocalDate.
-template <class Poe>
-bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
-    switch (fam) {
-        case Family::integer: {
-            std::optional<std::int64_t> n;
-            switch (v.kind()) {
-                case Kind::integer:
-                    n = v.integer();
-                    break;
-                case Kind::text:
-                    n = int_from_text(v.text());
-                    break;
-                case Kind::decimal:
-                    n = int_from_decimal(v.text());
-                    break;
-                case Kind::floating:
-                    n = int_from_double(v.floating());
-                    break;
-                default:
-                    break;
-            }
-            if (!n || *n < faixa.min || *n > faixa.max) return false;
-            poe(*n);
-            return true;
-        }
-        case Family::floating:
-            switch (v.kind()) {
-                case Kind::floating:
-                case Kind::decimal:
-                    return in_own_kind(v, poe);
-                case Kind::integer:
-                    if (auto d = double_from_int(v.integer())) {
-                        poe(*d);
-                        return true;
-                    }
-                    return false;
-                case Kind::text:
-                    if (auto d = double_from_text(v.text())) {
-                        poe(*d);
-                        return true;
-                    }
-                    return false;
-                default:
-                    return false;
-            }
-        case Family::text:
-            switch (v.kind()) {
-                case Kind::text:
-                    return in_own_kind(v, poe);
-                case Kind::decimal:
-                    poe(MadeText{v.text()});
-                    return true;
-                case Kind::integer: {
-                    char buf[24];
-                    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.integer());
-                    poe(MadeText{std::string_view(buf, static_cast<std::size_t>(end - buf))});
-                    return true;
-                }
-                case Kind::floating: {
-                    if (!std::isfinite(v.floating())) return false;
-                    const std::string impresso = printed_float(v.floating());
-                    poe(MadeText{impresso});
-                    return true;
-                }
-                default:
-                    return false;
-            }
-        case Family::time:
-            if (v.kind() != Kind::date && v.kind() != Kind::datetime && v.kind() != Kind::instant)
-                return false;
-            return in_own_kind(v, poe);
-        case Family::other:
-            return in_own_kind(v, poe);
-    }
-    return false;
-}
-
-std::string describe(const Value& v) {
-    std::string s = kind_name(v.kind());
-    if (v.kind() == Kind::text || v.kind() == Kind::decimal) {
-        std::string_view t = v.text().substr(0, 64);
-        s += " " + printed_text(std::string(t));
-        if (v.text().size() > 64) s += "...";
-    } else if (v.kind() == Kind::integer) {
-        s += " " + std::to_string(v.integer());
-    } else if (v.kind() == Kind::floating) {
-        s += " " + printed_float(v.floating());
-    }
-    return s;
-}
 
 std::string service_id(const DiscoveryEntry& contrato) {
     const Value& id = contrato[idServico];
@@ -261,9 +35,9 @@ std::int64_t get_timestamp() {
     // Back through the local time zone. The daylight-saving flag that localtime gave is
     // kept, so that the repeated hour at the end of summer time maps back to the instant
     // it came from and not to the other one.
-    const std::time_t segundos = std::mktime(&local);
+    const std::time_t seconds = std::mktime(&local);
     const double epoch =
-        static_cast<double>(segundos) + static_cast<double>(agora.tv_usec) / 1000000.0;
+        static_cast<double>(seconds) + static_cast<double>(agora.tv_usec) / 1000000.0;
     return static_cast<std::int64_t>(epoch * 1000000000.0);
 }
 
@@ -273,35 +47,6 @@ std::string sender_conf(std::string_view quest_db_ip, std::string_view quest_db_
     conf.append(";username=").append(kQuestDbUser);
     conf.append(";password=").append(kQuestDbPassword).append(";");
     return conf;
-}
-
-namespace {
-
-[[noreturn]] void does_not_fit(const Value& valor, std::string_view tipo) {
-    throw ConversionError("o valor " + describe(valor) + " não cabe numa coluna " +
-                          std::string(tipo));
-}
-
-}  // namespace
-
-ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
-                                      std::string& scratch) {
-    if (valor.is_null()) return ingress::Null{};
-    std::optional<ingress::ColumnValue> convertido;
-    auto guarda = [&](auto forma) {
-        if constexpr (std::is_same_v<decltype(forma), MadeText>) {
-            scratch.assign(forma.bytes);
-            convertido.emplace(ingress::Text{scratch});
-        } else if constexpr (std::is_same_v<decltype(forma), LocalDate>) {
-            LocalClock clock;
-            convertido.emplace(ingress::TimestampMicros(local_micros(forma.t, clock)));
-        } else {
-            convertido.emplace(forma);
-        }
-    };
-    const IntRange faixa = int_range(tipo).value_or(IntRange{0, 0});
-    if (!convert_for(valor, family_of(tipo), faixa, guarda)) does_not_fit(valor, tipo);
-    return *convertido;
 }
 
 namespace {
@@ -350,7 +95,7 @@ void write_row(const RowPlan& m, const DiscoveryEntry& contrato, Linha& linha) {
         auto poe = [&](auto forma) {
             if constexpr (std::is_same_v<decltype(forma), MadeText>) {
                 linha.column(i, ingress::Text{forma.bytes});
-            } else if constexpr (std::is_same_v<decltype(forma), LocalDate>) {
+            } else if constexpr (std::is_same_v<decltype(forma), LocalWallTime>) {
                 std::int64_t micros = 0;
                 try {
                     micros = local_micros(forma.t, m.clock);

@@ -17,6 +17,7 @@
 #include "ingress/line_encoder.hpp"
 #include "ingress/row_shape.hpp"
 #include "source/value.hpp"
+#include "store/column_conversion.hpp"
 #include "store/schema.hpp"
 
 namespace tessim {
@@ -28,26 +29,9 @@ std::int64_t get_timestamp();
 // "http::addr=IP:PORT;username=...;password=...;" for the sender.
 std::string sender_conf(std::string_view quest_db_ip, std::string_view quest_db_port);
 
-// A value that cannot reach its column without changing: thrown for the contract and column
-// it names, and not an ingestion failure (nothing the server said caused it).
-class ConversionError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
-// The form of `valor` that a column declared as `tipo` (QuestDB's type name, as SHOW COLUMNS
-// gives it) accepts, when the conversion is exact: an integer for a STRING or SYMBOL column
-// as its decimal text, a text holding a decimal integer for an INT column as that integer,
-// and so on. QuestDB refuses a whole write for one value of the wrong kind, and stores an
-// out-of-range integer as null, so anything that cannot be converted exactly throws
-// ConversionError; a date that is no calendar time throws ingress::IngressError. Texts made
-// here live in `scratch`, which must outlive the row.
-ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
-                                      std::string& scratch);
-
 // What writing the rows of one call needs once: the declared type of each of the 32 columns
 // (the re-check's answer over the field table's), what each type means for the conversion, the
-// row shape (table and column names, checked once), the run timestamp, and the local clock
+// row shape (table and column names, checked once) and the run timestamp; and the local clock
 // for dates that still need the zone.
 struct RowPlan {
     std::array<std::string, kColumnCount> declared;
@@ -65,7 +49,7 @@ RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& existe
                   std::int64_t timestamp);
 
 // Writes the 32 column values of one entry into `linha` (a row of `m.shape`), in the order
-// they are handed over, each in the form its column accepts (value_for_column); null values
+// they are handed over, each in the form its column accepts (convert_for); null values
 // are left out. Throws ConversionError naming the contract and the column; a value the client
 // refuses (ill-formed UTF-8, a NUL byte) throws its IngressError, naming the contract too.
 // `linha` is an ingress::RowWriter, which writes the row, or an ingress::RowChecker, which

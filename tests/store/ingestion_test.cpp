@@ -65,6 +65,28 @@ struct Caso {
     std::optional<std::string> esperado;  // nullopt: ConversionError
 };
 
+// One value in the form a column declared as `tipo` takes, through the conversions the rows
+// use; texts made by the conversion live in `scratch`.
+ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
+                                      std::string& scratch) {
+    if (valor.is_null()) return ingress::Null{};
+    std::optional<ingress::ColumnValue> convertido;
+    auto guarda = [&](auto forma) {
+        if constexpr (std::is_same_v<decltype(forma), MadeText>) {
+            scratch.assign(forma.bytes);
+            convertido.emplace(ingress::Text{scratch});
+        } else if constexpr (std::is_same_v<decltype(forma), LocalWallTime>) {
+            LocalClock clock;
+            convertido.emplace(ingress::TimestampMicros(local_micros(forma.t, clock)));
+        } else {
+            convertido.emplace(forma);
+        }
+    };
+    const IntRange faixa = int_range(tipo).value_or(IntRange{0, 0});
+    if (!convert_for(valor, family_of(tipo), faixa, guarda)) does_not_fit(valor, tipo);
+    return *convertido;
+}
+
 std::string converte(const Value& v, const std::string& tipo) {
     std::string scratch;
     const ingress::ColumnValue c = value_for_column(v, tipo, scratch);
@@ -247,13 +269,13 @@ TEST(ValorParaColuna, MessageDescribesTheRefusedValueAndTheColumnType) {
 
 TEST(WriteRow, ADateOutsideTheCalendarIsRefusedNamingContractAndColumn) {
     TzGuard tz("UTC");
-    const RowPlan plan = plan_rows({}, 0);
+    const RowPlan montagem = plan_rows({}, 0);
     DiscoveryEntry contrato{};
     contrato[idServico] = Value::of_integer(7);
     contrato[dataCadastro] = Value::of_datetime({0, 5, 10, 0, 0, 0, 0});
-    ingress::RowChecker linha(plan.shape);
+    ingress::RowChecker linha(montagem.shape);
     try {
-        write_row(plan, contrato, linha);
+        write_row(montagem, contrato, linha);
         FAIL() << "no IngressError";
     } catch (const ingress::IngressError& e) {
         EXPECT_STREQ(e.what(),
