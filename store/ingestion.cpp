@@ -24,6 +24,19 @@ std::string service_id(const DiscoveryEntry& contrato) {
     return describe(id);
 }
 
+// The one place where a value the table cannot take, or QuestDB refusing the rows, becomes
+// the run's failure: the "Erro: " line.
+template <class Work>
+void failing_as_store(Work&& work) {
+    try {
+        work();
+    } catch (const ConversionError& e) {
+        throw StoreFailure(e.what());
+    } catch (const ingress::IngressError& e) {
+        throw StoreFailure(e.what());
+    }
+}
+
 }  // namespace
 
 std::int64_t get_timestamp() {
@@ -133,21 +146,19 @@ template void write_row(const RowPlan&, const DiscoveryEntry&, ingress::RowCheck
 
 void check_values(const DiscoveryList& lista,
                   const std::vector<std::pair<std::string, std::string>>& declaradas) {
-    try {
+    failing_as_store([&] {
         const RowPlan montagem = plan_rows(declaradas, 0);
         ingress::RowChecker linha(montagem.shape);
         for (const DiscoveryEntry& contrato : lista.entries) write_row(montagem, contrato, linha);
-    } catch (const ConversionError& e) {
-        throw StoreFailure(e.what());
-    } catch (const ingress::IngressError& e) {
-        throw StoreFailure(e.what());
-    }
+    });
 }
 
 void ingestion_phase(const DiscoveryList& lista, const QuestDbQuery& consulta,
                      const std::string& conf_sender) {
     const std::int64_t timestamp = get_timestamp();
-    try {
+    // A conversion failure here means a column's declared type changed since check_values
+    // looked.
+    failing_as_store([&] {
         const std::optional<Json> lista_colunas = consulta(std::string(kShowColumns));
         if (!lista_colunas)
             throw std::runtime_error("sem resposta a SHOW COLUMNS na verificação final");
@@ -164,12 +175,7 @@ void ingestion_phase(const DiscoveryList& lista, const QuestDbQuery& consulta,
                               return ingress::TimestampNanos::now();
                           });
         sender.close();
-    } catch (const ingress::IngressError& e) {
-        throw StoreFailure(e.what());
-    } catch (const ConversionError& e) {
-        // Only when a column's declared type changed since check_values looked.
-        throw StoreFailure(e.what());
-    }
+    });
 }
 
 }  // namespace tessim
