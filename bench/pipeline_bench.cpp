@@ -40,21 +40,24 @@ const CustomerRows* database_rows() {
     return rows ? &*rows : nullptr;
 }
 
-// One record at a time through the same steps as a run: normalise into the entry, encode
-// its row (with the column conversions of the ingestion phase). The encoder is
-// emptied every 4 MiB, as the sender's automatic flush does.
+// One record at a time through the same steps as a run: normalise into the entry, judge its
+// row as the check before the truncation does, encode its row (with the column conversions
+// of the ingestion phase). The encoder is emptied every 4 MiB, as the sender's automatic
+// flush does.
 void run_pipeline(benchmark::State& state, const CustomerRows& rows) {
     ::setenv("TZ", "America/Sao_Paulo", 1);
     ::tzset();
     const std::size_t kRows = rows.records.size();
     const RowPlan montagem = plan_rows({}, get_timestamp());
     ingress::LineEncoder encoder;
+    ingress::RowChecker checker(montagem.shape);
     TextStore texts;
     Normalizer normalizer(texts);
     std::size_t i = 0;
     for (auto _ : state) {
         DiscoveryEntry entry = rows.records[i];
         normalizer.normalize(entry);
+        write_row(montagem, entry, checker);
         ingress::RowWriter linha = encoder.begin_row(montagem.shape);
         write_row(montagem, entry, linha);
         encoder.end_row(linha, ingress::TimestampNanos::now());
