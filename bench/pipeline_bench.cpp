@@ -1,6 +1,7 @@
 // Per-record cost of the collector's own work between the fetch and the network: normalise
-// a copy of the raw record into its discovery entry, convert each value to its column's declared
-// type and encode the row as line protocol. Three data sets: the records of a generated
+// a copy of the raw record into its discovery entry, judge its row as the check before the
+// truncation does, convert each value to its column's declared type and encode the row as line
+// protocol. Three data sets: the records of a generated
 // database (the realistic mix: accents, a few per cent of names as mojibake), synthetic
 // accented records with a third of the names broken, and the same all in ASCII, so that the
 // text-repair fast path shows separately.
