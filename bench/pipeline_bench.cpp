@@ -15,7 +15,7 @@
 
 #include "bench/synthetic_rows.hpp"
 #include "discovery/discovery_list.hpp"
-#include "ingress/line_encoder.hpp"
+#include "ingress/row_writer.hpp"
 #include "source/mysql_source.hpp"
 #include "source/normalization.hpp"
 #include "store/ingestion.hpp"

@@ -7,11 +7,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <variant>
-#include <vector>
 
-#include "ingress/names.hpp"
 #include "ingress/timestamp.hpp"
 
 namespace ingress {
@@ -22,7 +19,7 @@ struct Null {
 };
 
 // A text value (QuestDB STRING/VARCHAR/SYMBOL column). Validated as UTF-8 when the row is
-// added, so that the error can name the column. The bytes must outlive the row() call.
+// written, so that the error can name the column. The bytes must outlive that call.
 struct Text {
     explicit constexpr Text(std::string_view b) noexcept : bytes(b) {}
     // A temporary std::string would be gone before the row is encoded.
@@ -42,6 +39,7 @@ struct Decimal {
     std::string_view digits;
 };
 
+// Any one of the kinds. Used by tests.
 class ColumnValue {
   public:
     using Variant =
@@ -77,8 +75,5 @@ class ColumnValue {
   private:
     Variant v_;
 };
-
-using Column = std::pair<ColumnName, ColumnValue>;
-using Columns = std::vector<Column>;
 
 }  // namespace ingress

@@ -5,6 +5,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace ingress {
 
@@ -19,8 +20,6 @@ enum class ErrorCode {
     server_flush_error,  // any other non-2xx answer of QuestDB
 };
 
-const char* to_string(ErrorCode code) noexcept;
-
 class IngressError : public std::runtime_error {
   public:
     IngressError(ErrorCode code, const std::string& message)
@@ -30,5 +29,11 @@ class IngressError : public std::runtime_error {
   private:
     ErrorCode code_;
 };
+
+// The refusal of a row's value or name: every one names its table and column the same way.
+IngressError column_error(ErrorCode code, std::string_view table, std::string_view column,
+                          const std::string& why);
+// The refusal of a whole row.
+IngressError table_error(ErrorCode code, std::string_view table, const std::string& why);
 
 }  // namespace ingress

@@ -24,22 +24,10 @@ std::string printable(std::string_view bytes) {
     return out;
 }
 
-Utf8View::Utf8View(std::string_view text) : text_(text) {
-    const std::size_t bad = utf8::find_invalid(text);
-    if (bad != std::string_view::npos) {
-        throw IngressError(ErrorCode::invalid_utf8, "text is not valid UTF-8 (bad byte at offset " +
-                                                        std::to_string(bad) + "): \"" +
-                                                        printable(text) + "\"");
-    }
-}
-
 namespace {
 
-enum class NameKind { table, column };
-
-// Gives whether the name needs escaping on the wire.
-bool check_name(std::string_view name, NameKind kind) {
-    const char* what = kind == NameKind::table ? "table name" : "column name";
+void check_name(std::string_view name, ViewRule rule) {
+    const char* what = rule == ViewRule::table ? "table name" : "column name";
     auto refuse = [&](const std::string& why) {
         throw IngressError(ErrorCode::invalid_name,
                            std::string("bad ") + what + " \"" + printable(name) + "\": " + why);
@@ -76,7 +64,7 @@ bool check_name(std::string_view name, NameKind kind) {
                 refuse(std::string("character '") + static_cast<char>(c) + "' is not allowed");
                 break;
             case '-':
-                if (kind == NameKind::column) refuse("character '-' is not allowed");
+                if (rule == ViewRule::column) refuse("character '-' is not allowed");
                 break;
             case 0xEF:  // U+FEFF (byte order mark) is EF BB BF
                 if (name.substr(i, 3) == "\xEF\xBB\xBF") refuse("byte order mark U+FEFF");
@@ -85,15 +73,18 @@ bool check_name(std::string_view name, NameKind kind) {
                 break;
         }
     }
-    return name.find_first_of(" =") != std::string_view::npos;
 }
 
 }  // namespace
 
-TableName::TableName(std::string_view name)
-    : name_(name), needs_escape_(check_name(name, NameKind::table)) {}
-
-ColumnName::ColumnName(std::string_view name)
-    : name_(name), needs_escape_(check_name(name, NameKind::column)) {}
+void check_view(ViewRule rule, std::string_view text) {
+    if (rule != ViewRule::utf8) return check_name(text, rule);
+    const std::size_t bad = utf8::find_invalid(text);
+    if (bad != std::string_view::npos) {
+        throw IngressError(ErrorCode::invalid_utf8, "text is not valid UTF-8 (bad byte at offset " +
+                                                        std::to_string(bad) + "): \"" +
+                                                        printable(text) + "\"");
+    }
+}
 
 }  // namespace ingress

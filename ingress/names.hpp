@@ -19,14 +19,29 @@ inline constexpr std::size_t max_name_len = 127;
 // bytes of ill-formed UTF-8 become \xNN, the text is cut after 64 bytes.
 std::string printable(std::string_view bytes);
 
-class Utf8View {
+enum class ViewRule {
+    // Well-formed UTF-8.
+    utf8,
+    // A name QuestDB would take for a table: not empty, at most max_name_len bytes, UTF-8,
+    // no leading or trailing space, no control character, no U+FEFF, none of
+    // . ? , ' " \ / : ( ) + * % ~
+    table,
+    // As a table, and no '-' either (QuestDB reads it as an operator in SQL).
+    column,
+};
+
+// Throws IngressError(invalid_name, or invalid_utf8 for ill-formed UTF-8) for text the rule
+// refuses.
+void check_view(ViewRule rule, std::string_view text);
+
+template <ViewRule Rule>
+class ValidatedView {
   public:
-    // Throws IngressError(invalid_utf8) when `text` is not well-formed UTF-8.
-    Utf8View(std::string_view text);
-    Utf8View(const char* text) : Utf8View(std::string_view(text)) {}
-    Utf8View(const std::string& text) : Utf8View(std::string_view(text)) {}
-    Utf8View(std::nullptr_t) = delete;
-    Utf8View(std::string&&) = delete;  // would dangle at the end of the full expression
+    ValidatedView(std::string_view text) : text_(text) { check_view(Rule, text); }
+    ValidatedView(const char* text) : ValidatedView(std::string_view(text)) {}
+    ValidatedView(const std::string& text) : ValidatedView(std::string_view(text)) {}
+    ValidatedView(std::nullptr_t) = delete;
+    ValidatedView(std::string&&) = delete;  // would dangle at the end of the full expression
 
     std::string_view view() const noexcept { return text_; }
 
@@ -34,42 +49,9 @@ class Utf8View {
     std::string_view text_;
 };
 
-class TableName {
-  public:
-    // Throws IngressError(invalid_name or invalid_utf8) for a name QuestDB would refuse:
-    // empty, longer than max_name_len bytes, leading/trailing space, control characters,
-    // U+FEFF, or any of  . ? , ' " \ / : ( ) + * % ~
-    TableName(std::string_view name);
-    TableName(const char* name) : TableName(std::string_view(name)) {}
-    TableName(const std::string& name) : TableName(std::string_view(name)) {}
-    TableName(std::nullptr_t) = delete;
-    TableName(std::string&&) = delete;
-
-    std::string_view view() const noexcept { return name_; }
-    // Holds a space or '=', which the line protocol needs escaped.
-    bool needs_escape() const noexcept { return needs_escape_; }
-
-  private:
-    std::string_view name_;
-    bool needs_escape_ = false;
-};
-
-class ColumnName {
-  public:
-    // As TableName, and '-' is refused as well (QuestDB reads it as an operator in SQL).
-    ColumnName(std::string_view name);
-    ColumnName(const char* name) : ColumnName(std::string_view(name)) {}
-    ColumnName(const std::string& name) : ColumnName(std::string_view(name)) {}
-    ColumnName(std::nullptr_t) = delete;
-    ColumnName(std::string&&) = delete;
-
-    std::string_view view() const noexcept { return name_; }
-    // Holds a space or '=', which the line protocol needs escaped.
-    bool needs_escape() const noexcept { return needs_escape_; }
-
-  private:
-    std::string_view name_;
-    bool needs_escape_ = false;
-};
+using TableName = ValidatedView<ViewRule::table>;
+using ColumnName = ValidatedView<ViewRule::column>;
+// Used by tests.
+using Utf8View = ValidatedView<ViewRule::utf8>;
 
 }  // namespace ingress

@@ -134,13 +134,6 @@ Sender::Sender(Sender&&) noexcept = default;
 Sender& Sender::operator=(Sender&&) noexcept = default;
 Sender::~Sender() = default;
 
-void Sender::row(TableName table, std::span<const Column> columns, TimestampNanos at) {
-    check_moved_from(impl_);
-    impl_->check_usable();
-    impl_->encoder.add_row(table, columns, at);
-    impl_->flush_if_due();
-}
-
 RowWriter Sender::begin_row(const RowShape& shape) {
     check_moved_from(impl_);
     impl_->check_usable();
@@ -184,9 +177,6 @@ bool Sender::is_closed() const noexcept {
 }
 std::size_t Sender::pending_rows() const noexcept {
     return impl_ ? impl_->encoder.rows() : 0;
-}
-std::size_t Sender::pending_bytes() const noexcept {
-    return impl_ ? impl_->encoder.data().size() : 0;
 }
 std::size_t Sender::requests() const noexcept {
     return impl_ ? impl_->requests : 0;

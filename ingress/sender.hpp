@@ -2,34 +2,33 @@
 // The sender: rows in, line protocol over HTTP out.
 //
 //   auto sender = ingress::Sender::from_conf("http::addr=127.0.0.1:9000;");
-//   sender.row("trades", {{"price", 2.5}, {"sym", ingress::Text{"BTC"}}},
-//              ingress::TimestampNanos::now());
+//   const ingress::RowShape shape("trades", {"price", "sym"});
+//   ingress::RowWriter row = sender.begin_row(shape);
+//   row.column(0, 2.5);
+//   row.column(1, ingress::Text{"BTC"});
+//   sender.end_row(row, ingress::TimestampNanos::now());
 //   sender.flush();
 //
 // Rows are buffered; flush() sends them all and returns once QuestDB accepted them. With
-// auto_flush on, row() also sends the buffer whenever it passes auto_flush_bytes (or
+// auto_flush on, end_row() also sends the buffer whenever it passes auto_flush_bytes (or
 // auto_flush_rows), so a million rows never sit in one giant buffer. Each request is a
 // transaction of its own in QuestDB: after a failure, rows of earlier requests stay in the
 // table.
 //
-// After a failed request the sender is spent: every later row() or flush() throws. The
+// After a failed request the sender is spent: every later row or flush() throws. The
 // destructor never sends anything: rows not yet flushed are dropped, so a sender left by
 // an exception goes away without a further delivery.
 
 #include <cstddef>
 #include <functional>
-#include <initializer_list>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 
-#include "ingress/column_value.hpp"
 #include "ingress/conf.hpp"
 #include "ingress/errors.hpp"
-#include "ingress/line_encoder.hpp"
-#include "ingress/names.hpp"
 #include "ingress/row_shape.hpp"
+#include "ingress/row_writer.hpp"
 #include "ingress/timestamp.hpp"
 
 namespace ingress {
@@ -45,18 +44,9 @@ class Sender {
     Sender& operator=(Sender&&) noexcept;
     ~Sender();
 
-    // Adds one row; `columns` keeps its order on the wire, Null values are left out.
-    void row(TableName table, std::span<const Column> columns, TimestampNanos at);
-    void row(TableName table, std::initializer_list<Column> columns, TimestampNanos at) {
-        row(table, std::span<const Column>(columns.begin(), columns.size()), at);
-    }
-
-    // Row by row for a shape made once (see LineEncoder::begin_row):
-    //   ingress::RowWriter r = sender.begin_row(shape);
-    //   r.column(0, std::int64_t{7});  r.column(1, ingress::Text{"x"});
-    //   sender.end_row(r, ingress::TimestampNanos::now());
-    // end_row() completes the row and then flushes as row() does. While a row is open,
-    // nothing else may be added or flushed (IngressError(invalid_api_call)).
+    // Row by row for a shape made once (see LineEncoder::begin_row). end_row() completes the
+    // row and then sends the buffer if auto_flush says so. While a row is open, nothing else
+    // may be added or flushed (IngressError(invalid_api_call)).
     RowWriter begin_row(const RowShape& shape);
     void end_row(RowWriter& row, TimestampNanos at);
 
@@ -79,7 +69,6 @@ class Sender {
 
     bool is_closed() const noexcept;
     std::size_t pending_rows() const noexcept;
-    std::size_t pending_bytes() const noexcept;
     // HTTP requests made so far, retries included.
     std::size_t requests() const noexcept;
 

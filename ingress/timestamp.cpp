@@ -10,10 +10,4 @@ TimestampNanos TimestampNanos::now() noexcept {
         duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count());
 }
 
-TimestampMicros TimestampMicros::now() noexcept {
-    using namespace std::chrono;
-    return TimestampMicros(
-        duration_cast<microseconds>(system_clock::now().time_since_epoch()).count());
-}
-
 }  // namespace ingress

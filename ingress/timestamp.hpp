@@ -31,7 +31,6 @@ class TimestampMicros {
     template <not_a_plain_integer T>
     TimestampMicros(T) = delete;
 
-    static TimestampMicros now() noexcept;
     // Rounds toward negative infinity, so that an instant before the epoch stays before it.
     static constexpr TimestampMicros from_nanos(TimestampNanos t) noexcept {
         const std::int64_t ns = t.as_i64();

@@ -14,7 +14,7 @@
 #include "core/fields.hpp"
 #include "discovery/discovery_list.hpp"
 #include "ingress/column_value.hpp"
-#include "ingress/line_encoder.hpp"
+#include "ingress/row_writer.hpp"
 #include "ingress/row_shape.hpp"
 #include "source/value.hpp"
 #include "store/column_conversion.hpp"

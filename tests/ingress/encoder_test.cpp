@@ -13,16 +13,19 @@
 
 #include "ingress/errors.hpp"
 #include "ingress/line_encoder.hpp"
+#include "ingress/row_writer.hpp"
+#include "tests/ingress/rows.hpp"
 
 namespace {
 
 using namespace ingress;
+using namespace ingress_test;
 
 constexpr TimestampNanos at{1'700'000'000'123'456'789};
 
 std::string encode_one(const ColumnValue& v) {
     LineEncoder enc;
-    enc.add_row("t", {{Column{"c", v}}}, at);
+    add_row(enc, "t", {{Column{"c", v}}}, at);
     return std::string(enc.data());
 }
 
@@ -38,10 +41,10 @@ std::string field_text(const ColumnValue& v) {
 
 ErrorCode refused_code(const ColumnValue& v, std::string* message = nullptr) {
     LineEncoder enc;
-    enc.add_row("t", {{Column{"ok", 1}}}, at);
+    add_row(enc, "t", {{Column{"ok", 1}}}, at);
     const std::string before(enc.data());
     try {
-        enc.add_row("t", {{Column{"first", 7}, Column{"bad_col", v}}}, at);
+        add_row(enc, "t", {{Column{"first", 7}, Column{"bad_col", v}}}, at);
     } catch (const IngressError& e) {
         EXPECT_EQ(enc.data(), before) << "a refused row left bytes behind";
         EXPECT_EQ(enc.rows(), 1u);
@@ -268,24 +271,24 @@ TEST(Encoder, BadTextIsRefusedNamingTheColumn) {
 
 TEST(Encoder, RowLayoutNullsAndNames) {
     LineEncoder enc;
-    enc.add_row("my table", {{"a b", 1}, {"c=d", Null{}}, {"e", Text{"x"}}, {"f", ColumnValue{}}},
-                TimestampNanos(5));
-    enc.add_row("t", {{"only", 2.5}}, TimestampNanos(-5));
+    add_row(enc, "my table", {{"a b", 1}, {"c=d", Null{}}, {"e", Text{"x"}}, {"f", ColumnValue{}}},
+            TimestampNanos(5));
+    add_row(enc, "t", {{"only", 2.5}}, TimestampNanos(-5));
     EXPECT_EQ(enc.data(), "my\\ table a\\ b=1i,e=\"x\" 5\nt only=2.5 -5\n");
     EXPECT_EQ(enc.rows(), 2u);
 
     // A first column that is null must not leave a ',' where the ' ' belongs.
     LineEncoder enc2;
-    enc2.add_row("t", {{"n", Null{}}, {"v", 1}}, TimestampNanos(1));
+    add_row(enc2, "t", {{"n", Null{}}, {"v", 1}}, TimestampNanos(1));
     EXPECT_EQ(enc2.data(), "t v=1i 1\n");
 }
 
 TEST(Encoder, RowsQuestDbWouldMisreadAreRefused) {
     LineEncoder enc;
-    EXPECT_THROW(enc.add_row("t", {{"a", Null{}}}, at), IngressError);
-    EXPECT_THROW(enc.add_row("t", Columns{}, at), IngressError);
+    EXPECT_THROW(add_row(enc, "t", {{"a", Null{}}}, at), IngressError);
+    EXPECT_THROW(add_row(enc, "t", Columns{}, at), IngressError);
     try {
-        enc.add_row("t", {{"a", 1}, {"b", 2}, {"a", 3}}, at);
+        add_row(enc, "t", {{"a", 1}, {"b", 2}, {"a", 3}}, at);
         ADD_FAILURE() << "a column given twice was accepted";
     } catch (const IngressError& e) {
         EXPECT_EQ(e.code(), ErrorCode::invalid_name);
@@ -295,10 +298,10 @@ TEST(Encoder, RowsQuestDbWouldMisreadAreRefused) {
 
     // Names whose storage the caller reuses for the next row: same addresses, new names.
     char first[2] = "a", second[2] = "b";
-    enc.add_row("t", {{std::string_view(first), 1}, {std::string_view(second), 2}}, at);
+    add_row(enc, "t", {{std::string_view(first), 1}, {std::string_view(second), 2}}, at);
     second[0] = 'a';
     EXPECT_THROW(
-        enc.add_row("t", {{std::string_view(first), 1}, {std::string_view(second), 2}}, at),
+        add_row(enc, "t", {{std::string_view(first), 1}, {std::string_view(second), 2}}, at),
         IngressError);
     EXPECT_EQ(enc.rows(), 1u);
 }

@@ -6,7 +6,10 @@
 #include <string>
 #include <type_traits>
 
-#include "ingress/ingress.hpp"
+#include "ingress/column_value.hpp"
+#include "ingress/errors.hpp"
+#include "ingress/names.hpp"
+#include "ingress/sender.hpp"
 #include "utf8/utf8.hpp"
 
 namespace {
@@ -38,8 +41,8 @@ static_assert(!std::is_constructible_v<ColumnName, std::string&&>);
 static_assert(!std::is_constructible_v<Utf8View, std::string&&>);
 // A bool given as a row time, or a row time given as a value of the wrong unit.
 template <class T>
-concept row_time = requires(Sender& s, T t) {
-    s.row("t", Columns{}, t);
+concept row_time = requires(Sender& s, RowWriter& r, T t) {
+    s.end_row(r, t);
 };
 static_assert(row_time<TimestampNanos>);
 static_assert(!row_time<bool>);
@@ -156,7 +159,6 @@ TEST(Timestamps, MicrosFromNanosRoundsDown) {
     const auto b = TimestampNanos::now().as_i64();
     EXPECT_LE(a, b);
     EXPECT_GT(a, 1'700'000'000'000'000'000);  // after November 2023
-    EXPECT_NEAR(static_cast<double>(TimestampMicros::now().as_i64()), a / 1000.0, 5e6);
 }
 
 }  // namespace

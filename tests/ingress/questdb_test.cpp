@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "ingress/ingress.hpp"
+#include "ingress/sender.hpp"
 #include "tests/ingress/questdb_exec.hpp"
+#include "tests/ingress/rows.hpp"
 
 namespace {
 
 using namespace ingress;
+using namespace ingress_test;
 using nlohmann::json;
 
 class QuestDb : public ::testing::Test {
@@ -53,34 +55,34 @@ TEST_F(QuestDb, EveryValueKindRoundTrips) {
              "n LONG, l LONG, d DOUBLE, dec DOUBLE, s STRING, v VARCHAR, sym SYMBOL, "
              "ldt TIMESTAMP, tm TIMESTAMP, tn TIMESTAMP, ts TIMESTAMP");
     auto sender = Sender::from_conf(conf());
-    sender.row("ingress_t_kinds",
-               {{"n", 1},
-                {"l", std::int64_t{-9'007'199'254'740'993}},
-                {"d", 0.1},
-                {"dec", Decimal{"-1234.50"}},
-                {"s", Text{"S\xC3\xA3o Paulo"}},
-                {"v", Text{"a,b=c d"}},
-                {"sym", Text{"PF"}},
-                {"ldt", TimestampMicros(1'709'214'330'123'456)},
-                {"tm", TimestampMicros(1'000'000)},
-                {"tn", TimestampNanos(2'000'001'999)}},
-               TimestampNanos(row_ns));
+    add_row(sender, "ingress_t_kinds",
+            {{"n", 1},
+             {"l", std::int64_t{-9'007'199'254'740'993}},
+             {"d", 0.1},
+             {"dec", Decimal{"-1234.50"}},
+             {"s", Text{"S\xC3\xA3o Paulo"}},
+             {"v", Text{"a,b=c d"}},
+             {"sym", Text{"PF"}},
+             {"ldt", TimestampMicros(1'709'214'330'123'456)},
+             {"tm", TimestampMicros(1'000'000)},
+             {"tn", TimestampNanos(2'000'001'999)}},
+            TimestampNanos(row_ns));
     // Values of every kind given as null are left out: the columns read back as null.
-    sender.row("ingress_t_kinds",
-               {{"n", 2},
-                {"l", Null{}},
-                {"d", Null{}},
-                {"dec", Null{}},
-                {"s", Null{}},
-                {"v", Null{}},
-                {"sym", Null{}},
-                {"ldt", Null{}},
-                {"tm", Null{}},
-                {"tn", Null{}}},
-               TimestampNanos(row_ns + 1000));
+    add_row(sender, "ingress_t_kinds",
+            {{"n", 2},
+             {"l", Null{}},
+             {"d", Null{}},
+             {"dec", Null{}},
+             {"s", Null{}},
+             {"v", Null{}},
+             {"sym", Null{}},
+             {"ldt", Null{}},
+             {"tm", Null{}},
+             {"tn", Null{}}},
+            TimestampNanos(row_ns + 1000));
     // An integer given for a DOUBLE column is widened by QuestDB.
-    sender.row("ingress_t_kinds", {{"n", 3}, {"d", 1.0}, {"dec", 7}, {"l", 1}},
-               TimestampNanos(row_ns + 2000));
+    add_row(sender, "ingress_t_kinds", {{"n", 3}, {"d", 1.0}, {"dec", 7}, {"l", 1}},
+            TimestampNanos(row_ns + 2000));
     sender.flush();
     sender.close();
     ASSERT_EQ(wait_for_count(at_, "ingress_t_kinds", 3), 3);
@@ -122,10 +124,9 @@ TEST_F(QuestDb, HostileTextsArriveExactlyAndAddNoRows) {
     };
     auto sender = Sender::from_conf(conf());
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        sender.row(
-            "ingress_t_text",
-            {{"i", static_cast<std::int64_t>(i)}, {"s", Text{texts[i]}}, {"v", Text{texts[i]}}},
-            TimestampNanos(row_ns + static_cast<std::int64_t>(i)));
+        add_row(sender, "ingress_t_text",
+                {{"i", static_cast<std::int64_t>(i)}, {"s", Text{texts[i]}}, {"v", Text{texts[i]}}},
+                TimestampNanos(row_ns + static_cast<std::int64_t>(i)));
     }
     sender.flush();
     const auto n = static_cast<std::int64_t>(texts.size());
@@ -142,7 +143,7 @@ TEST_F(QuestDb, HostileTextsArriveExactlyAndAddNoRows) {
 TEST_F(QuestDb, WrongCredentialsAreRefused) {
     auto sender = Sender::from_conf("http::addr=" + at_.host + ":" + at_.port +
                                     ";username=brantevika;password=wrong-password;");
-    sender.row("ingress_t_auth", {{"x", 1}}, TimestampNanos(row_ns));
+    add_row(sender, "ingress_t_auth", {{"x", 1}}, TimestampNanos(row_ns));
     try {
         sender.flush();
         FAIL() << "accepted";
@@ -167,8 +168,8 @@ TEST_F(QuestDb, RefusedWritesCarryQuestDbsMessageAndCommitNothing) {
     };
     for (const auto& c : cases) {
         auto sender = Sender::from_conf(conf());
-        sender.row("ingress_t_typed", {{"i", 1}}, TimestampNanos(row_ns));  // a good row first
-        sender.row("ingress_t_typed", {{c.column, c.value}}, TimestampNanos(row_ns));
+        add_row(sender, "ingress_t_typed", {{"i", 1}}, TimestampNanos(row_ns));  // a good row first
+        add_row(sender, "ingress_t_typed", {{c.column, c.value}}, TimestampNanos(row_ns));
         try {
             sender.flush();
             ADD_FAILURE() << "accepted " << c.column;
@@ -182,7 +183,7 @@ TEST_F(QuestDb, RefusedWritesCarryQuestDbsMessageAndCommitNothing) {
     }
     // The request is one transaction: the good rows of the refused requests are not there.
     auto sender = Sender::from_conf(conf());
-    sender.row("ingress_t_typed", {{"i", 42}}, TimestampNanos(row_ns));
+    add_row(sender, "ingress_t_typed", {{"i", 42}}, TimestampNanos(row_ns));
     sender.flush();
     ASSERT_EQ(wait_for_count(at_, "ingress_t_typed", 1), 1);
     EXPECT_EQ(rows("select i from ingress_t_typed"), json::parse("[[42]]"));
@@ -191,8 +192,8 @@ TEST_F(QuestDb, RefusedWritesCarryQuestDbsMessageAndCommitNothing) {
 TEST_F(QuestDb, TimestampFieldNamedLikeTheDesignatedColumnWins) {
     recreate("ingress_t_designated", "x LONG, ts TIMESTAMP");
     auto sender = Sender::from_conf(conf());
-    sender.row("ingress_t_designated", {{"x", 1}, {"ts", TimestampMicros(1'600'000'000'000'000)}},
-               TimestampNanos(row_ns));
+    add_row(sender, "ingress_t_designated",
+            {{"x", 1}, {"ts", TimestampMicros(1'600'000'000'000'000)}}, TimestampNanos(row_ns));
     sender.flush();
     ASSERT_EQ(wait_for_count(at_, "ingress_t_designated", 1), 1);
     EXPECT_EQ(rows("select x, ts from ingress_t_designated"),
@@ -204,8 +205,8 @@ TEST_F(QuestDb, ManyRowsInSeveralRequests) {
     auto sender = Sender::from_conf(conf("auto_flush_bytes=1048576;"));
     constexpr int n = 200000;
     for (int i = 0; i < n; ++i) {
-        sender.row("ingress_t_many", {{"i", i}, {"s", Text{"row text of moderate length"}}},
-                   TimestampNanos(row_ns + i * 1000LL));
+        add_row(sender, "ingress_t_many", {{"i", i}, {"s", Text{"row text of moderate length"}}},
+                TimestampNanos(row_ns + i * 1000LL));
     }
     sender.flush();
     EXPECT_GT(sender.requests(), 5u);

@@ -5,12 +5,14 @@
 #include <chrono>
 #include <string>
 
-#include "ingress/ingress.hpp"
+#include "ingress/sender.hpp"
 #include "tests/ingress/responder.hpp"
+#include "tests/ingress/rows.hpp"
 
 namespace {
 
 using namespace ingress;
+using namespace ingress_test;
 using std::chrono::steady_clock;
 
 std::string conf_for(std::uint16_t port, const std::string& extra = "") {
@@ -19,7 +21,7 @@ std::string conf_for(std::uint16_t port, const std::string& extra = "") {
 }
 
 void add_rows(Sender& s, int n) {
-    for (int i = 0; i < n; ++i) s.row("ingress_t", {{"n", i}}, TimestampNanos(1000 + i));
+    for (int i = 0; i < n; ++i) add_row(s, "ingress_t", {{"n", i}}, TimestampNanos(1000 + i));
 }
 
 // Runs f, expects an IngressError, and gives it back with the time it took.
@@ -42,7 +44,7 @@ bool contains(const std::string& text, const std::string& part) {
 TEST(Responder, RequestShape) {
     Responder r({});
     auto s = Sender::from_conf(conf_for(r.port()));
-    s.row("ingress_t", {{"a", 1}, {"b", Text{"x y"}}}, TimestampNanos(42));
+    add_row(s, "ingress_t", {{"a", 1}, {"b", Text{"x y"}}}, TimestampNanos(42));
     s.flush();
     const auto reqs = r.requests();
     ASSERT_EQ(reqs.size(), 1u);
@@ -281,7 +283,7 @@ TEST(Responder, RefusedRowDoesNotSpoilTheBatch) {
     Responder r({});
     auto s = Sender::from_conf(conf_for(r.port()));
     add_rows(s, 1);
-    EXPECT_THROW(s.row("ingress_t", {{"n", 1}, {"bad", 0.0 / 0.0}}, TimestampNanos(1)),
+    EXPECT_THROW(add_row(s, "ingress_t", {{"n", 1}, {"bad", 0.0 / 0.0}}, TimestampNanos(1)),
                  IngressError);
     add_rows(s, 1);
     s.flush();
