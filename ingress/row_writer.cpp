@@ -9,6 +9,16 @@ namespace ingress {
 // of the spelling.
 
 template <RowMode Mode>
+void BasicRow<Mode>::put_integer(std::size_t i, std::int64_t v) {
+    if constexpr (writes) {
+        char* p = open(i, wire::number_room);
+        p = wire::put_int(p, v);
+        *p++ = 'i';
+        commit(p);
+    }
+}
+
+template <RowMode Mode>
 void BasicRow<Mode>::column(std::size_t i, double v) {
     if constexpr (writes) {
         char* p = open(i, wire::number_room);

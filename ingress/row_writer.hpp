@@ -43,12 +43,12 @@ class BasicRow {
 
     template <std::signed_integral T>
     void column(std::size_t i, T v) {
-        put_integer(i, v);
+        if constexpr (writes) put_integer(i, v);
     }
     template <std::unsigned_integral T>
     requires(!std::same_as<T, bool> && sizeof(T) < sizeof(std::int64_t)) void column(std::size_t i,
                                                                                      T v) {
-        put_integer(i, v);
+        if constexpr (writes) put_integer(i, v);
     }
     void column(std::size_t i, double v);
     void column(std::size_t i, Text v);
@@ -75,15 +75,8 @@ class BasicRow {
           id_(encoder.row_id_),
           pos_(encoder.len_ + shape.spelled_table().size()) {}
 
-    wire::Where where(std::size_t i) const { return {shape_->table(), shape_->column(i)}; }
-    void put_integer(std::size_t i, std::int64_t v) {
-        if constexpr (writes) {
-            char* p = open(i, wire::number_room);
-            p = wire::put_int(p, v);
-            *p++ = 'i';
-            commit(p);
-        }
-    }
+    wire::Where where(std::size_t i) const { return {shape_, i}; }
+    void put_integer(std::size_t i, std::int64_t v);
     // Checks that column i exists and has not been written yet, and marks it written.
     void mark(std::size_t i);
     // mark(), then room for the separator, the name and `room` bytes of value: returns where

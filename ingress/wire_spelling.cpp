@@ -8,6 +8,7 @@
 
 #include "ingress/errors.hpp"
 #include "ingress/names.hpp"
+#include "ingress/row_shape.hpp"
 #include "utf8/utf8.hpp"
 
 namespace ingress::wire {
@@ -29,7 +30,7 @@ constexpr std::uint64_t has_special(std::uint64_t w) {
 }
 
 [[noreturn]] void refuse(ErrorCode code, Where where, const std::string& why) {
-    throw column_error(code, where.table, where.column, why);
+    throw column_error(code, where.shape->table(), where.shape->column(where.column), why);
 }
 
 // A quoted text with  " \ LF CR  behind a backslash; refuses ill-formed UTF-8 and NUL.

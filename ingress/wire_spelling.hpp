@@ -20,12 +20,17 @@
 
 #include "ingress/timestamp.hpp"
 
+namespace ingress {
+class RowShape;
+}
+
 namespace ingress::wire {
 
-// The table and column a value belongs to; only a refusal reads them.
+// The column a value is for. Only a refusal reads it, so it is two words, passed in registers
+// to every spelling.
 struct Where {
-    std::string_view table;
-    std::string_view column;
+    const RowShape* shape;
+    std::size_t column;
 };
 
 // Room enough for any number, with its suffix.

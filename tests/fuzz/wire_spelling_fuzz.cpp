@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "ingress/errors.hpp"
+#include "ingress/row_shape.hpp"
 #include "ingress/wire_spelling.hpp"
 #include "tests/fuzz/fuzz_check.hpp"
 
@@ -25,7 +26,8 @@ namespace {
 
 using namespace ingress;
 
-constexpr wire::Where where{"t", "c"};
+const RowShape shape("t", {"c"});
+const wire::Where where{&shape, 0};
 
 // The message of the refusal, or nothing.
 template <class F>
