@@ -49,19 +49,19 @@ void run_pipeline(benchmark::State& state, const CustomerRows& rows) {
     ::setenv("TZ", "America/Sao_Paulo", 1);
     ::tzset();
     const std::size_t kRows = rows.records.size();
-    const RowPlan montagem = plan_rows({}, get_timestamp());
+    const RowPlan plan = plan_rows({}, get_timestamp());
     ingress::LineEncoder encoder;
-    ingress::RowChecker checker(montagem.shape);
+    ingress::RowChecker checker(plan.shape);
     TextStore texts;
     Normalizer normalizer(texts);
     std::size_t i = 0;
     for (auto _ : state) {
         DiscoveryEntry entry = rows.records[i];
         normalizer.normalize(entry);
-        write_row(montagem, entry, checker);
-        ingress::RowWriter linha = encoder.begin_row(montagem.shape);
-        write_row(montagem, entry, linha);
-        encoder.end_row(linha, ingress::TimestampNanos::now());
+        write_row(plan, entry, checker);
+        ingress::RowWriter row = encoder.begin_row(plan.shape);
+        write_row(plan, entry, row);
+        encoder.end_row(row, ingress::TimestampNanos::now());
         if (encoder.data().size() >= (4u << 20)) encoder.clear();
         if (++i == kRows) {
             i = 0;
