@@ -6,13 +6,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
 namespace tessim::testing {
+namespace {
 
-ProgramRun run_program(const std::string& executable, const std::vector<std::string>& argv,
-                       const RunOptions& options) {
+ProgramRun run_child(const std::string& executable, const std::vector<std::string>& argv,
+                     const RunOptions& options, const std::function<void(pid_t)>& while_running) {
     std::vector<char*> c_argv;
     for (const auto& arg : argv) c_argv.push_back(const_cast<char*>(arg.c_str()));
     c_argv.push_back(nullptr);
@@ -24,6 +26,7 @@ ProgramRun run_program(const std::string& executable, const std::vector<std::str
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork");
     if (child == 0) {
+        if (while_running) ::setpgid(0, 0);
         if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(120);
         int stdout_fd = out[1];
         if (!options.stdout_path.empty()) {
@@ -36,6 +39,8 @@ ProgramRun run_program(const std::string& executable, const std::vector<std::str
         ::execv(executable.c_str(), c_argv.data());
         ::_exit(123);
     }
+    // Both sides, so that the group exists before the caller signals it.
+    if (while_running) ::setpgid(child, child);
     ::close(out[1]);
     ::close(err[1]);
 
@@ -51,7 +56,11 @@ ProgramRun run_program(const std::string& executable, const std::vector<std::str
             ::kill(child, SIGKILL);
             break;
         }
-        if (::poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
+        const int wait_ms =
+            static_cast<int>(while_running ? std::min<long>(left.count(), 20) : left.count());
+        const int ready = ::poll(fds, 2, wait_ms);
+        if (while_running) while_running(child);
+        if (ready < 0) continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
             char buffer[65536];
@@ -75,6 +84,19 @@ ProgramRun run_program(const std::string& executable, const std::vector<std::str
         std::chrono::steady_clock::now() - start);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
+}
+
+}  // namespace
+
+ProgramRun run_program(const std::string& executable, const std::vector<std::string>& argv,
+                       const RunOptions& options) {
+    return run_child(executable, argv, options, {});
+}
+
+ProgramRun run_program_in_group(const std::string& executable, const std::vector<std::string>& argv,
+                                const RunOptions& options,
+                                const std::function<void(pid_t)>& while_running) {
+    return run_child(executable, argv, options, while_running);
 }
 
 }  // namespace tessim::testing

@@ -1,7 +1,10 @@
 #pragma once
 // Runs a program as a child process and collects what it wrote and how it ended.
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,5 +27,11 @@ struct RunOptions {
 // path is taken from `cwd`).
 ProgramRun run_program(const std::string& executable, const std::vector<std::string>& argv,
                        const RunOptions& options = {});
+
+// The same with the child leading a process group of its own, as Zabbix starts a check, and
+// `while_running` called with its pid every 20 ms or so until it ends.
+ProgramRun run_program_in_group(const std::string& executable, const std::vector<std::string>& argv,
+                                const RunOptions& options,
+                                const std::function<void(pid_t)>& while_running);
 
 }  // namespace tessim::testing
