@@ -11,10 +11,9 @@
 #include <stdexcept>
 
 namespace tessim::testing {
-namespace {
 
-ProgramRun run_child(const std::string& executable, const std::vector<std::string>& argv,
-                     const RunOptions& options, const std::function<void(pid_t)>& while_running) {
+ProgramRun run_program(const std::string& executable, const std::vector<std::string>& argv,
+                       const RunOptions& options, const std::function<void(pid_t)>& while_running) {
     std::vector<char*> c_argv;
     for (const auto& arg : argv) c_argv.push_back(const_cast<char*>(arg.c_str()));
     c_argv.push_back(nullptr);
@@ -39,8 +38,7 @@ ProgramRun run_child(const std::string& executable, const std::vector<std::strin
         ::execv(executable.c_str(), c_argv.data());
         ::_exit(123);
     }
-    // Both sides, so that the group exists before the caller signals it.
-    if (while_running) ::setpgid(child, child);
+    if (while_running) ::setpgid(child, child);  // both sides: the group exists on return
     ::close(out[1]);
     ::close(err[1]);
 
@@ -56,9 +54,8 @@ ProgramRun run_child(const std::string& executable, const std::vector<std::strin
             ::kill(child, SIGKILL);
             break;
         }
-        const int wait_ms =
-            static_cast<int>(while_running ? std::min<long>(left.count(), 20) : left.count());
-        const int ready = ::poll(fds, 2, wait_ms);
+        const long wait_ms = while_running ? std::min<long>(left.count(), 20) : left.count();
+        const int ready = ::poll(fds, 2, static_cast<int>(wait_ms));
         if (while_running) while_running(child);
         if (ready < 0) continue;
         for (int i = 0; i < 2; ++i) {
@@ -84,19 +81,6 @@ ProgramRun run_child(const std::string& executable, const std::vector<std::strin
         std::chrono::steady_clock::now() - start);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return run;
-}
-
-}  // namespace
-
-ProgramRun run_program(const std::string& executable, const std::vector<std::string>& argv,
-                       const RunOptions& options) {
-    return run_child(executable, argv, options, {});
-}
-
-ProgramRun run_program_in_group(const std::string& executable, const std::vector<std::string>& argv,
-                                const RunOptions& options,
-                                const std::function<void(pid_t)>& while_running) {
-    return run_child(executable, argv, options, while_running);
 }
 
 }  // namespace tessim::testing

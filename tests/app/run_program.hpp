@@ -24,14 +24,10 @@ struct RunOptions {
 };
 
 // `argv[0]` is what the program sees as its name; `executable` is what is executed (a relative
-// path is taken from `cwd`).
+// path is taken from `cwd`). With `while_running`, the child leads a process group of its own,
+// as Zabbix starts a check, and `while_running` is called with its pid every 20 ms or so.
 ProgramRun run_program(const std::string& executable, const std::vector<std::string>& argv,
-                       const RunOptions& options = {});
-
-// The same with the child leading a process group of its own, as Zabbix starts a check, and
-// `while_running` called with its pid every 20 ms or so until it ends.
-ProgramRun run_program_in_group(const std::string& executable, const std::vector<std::string>& argv,
-                                const RunOptions& options,
-                                const std::function<void(pid_t)>& while_running);
+                       const RunOptions& options = {},
+                       const std::function<void(pid_t)>& while_running = {});
 
 }  // namespace tessim::testing
