@@ -19,6 +19,7 @@
 #include "process/console.hpp"
 #include "process/launch.hpp"
 #include "process/runtime_limiter.hpp"
+#include "process/stop_requests.hpp"
 
 namespace tessim {
 namespace {
@@ -46,11 +47,13 @@ void bind_facilities() {
         status = 2;
     }
     if (std::fflush(stdout) != 0) status = 2;
+    process::report_deferred_stop();
     ::_exit(status);
 }
 
 int end_of_run(int status) {
     const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    process::report_deferred_stop();
     return !flushed && status == 0 ? 2 : status;
 }
 

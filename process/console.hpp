@@ -7,7 +7,8 @@
 namespace tavmolibrary::process_library {
 
 // Writes `text` and a line feed to standard output in one call. Throws std::system_error
-// when the stream reports a write error.
+// when the stream reports a write error, except a closed reader (EPIPE) once the run has
+// committed to finishing its load (stop_requests.hpp).
 void print_line(std::string_view text);
 // The same on standard error.
 void print_error_line(std::string_view text);

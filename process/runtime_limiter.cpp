@@ -1,24 +1,50 @@
 #include "process/runtime_limiter.hpp"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
-#include <condition_variable>
+#include <cstdint>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
+
+#include "process/stop_requests.hpp"
 
 namespace tavmolibrary::process_library {
 namespace {
 
 // Shared between the waiting thread and the worker; the worker keeps it alive after a
-// timeout, when the waiting thread has already left.
+// timeout, when the waiting thread has already left. `failure` is read only after join.
 struct DispatchState {
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
+    int done = ::eventfd(0, EFD_CLOEXEC);
     std::exception_ptr failure;
+    ~DispatchState() { ::close(done); }
 };
+
+// Waits for the worker's end, the deadline or a stop request, whichever comes first; a stop
+// request that is to end the run does so from here. False when the deadline passed.
+bool wait_for_dispatch(const DispatchState& state, const StopSignals& stops,
+                       std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd fds[2] = {{state.done, POLLIN, 0}, {stops.descriptor(), POLLIN, 0}};
+        if (::poll(fds, 2, static_cast<int>(left.count())) < 0) {
+            if (errno == EINTR) continue;
+            throw std::system_error(errno, std::generic_category(), "poll");
+        }
+        if (fds[0].revents != 0) return true;
+        if (fds[1].revents == 0) continue;
+        const int signal = stops.take();
+        if (signal != 0 && request_stop(signal) == StopDecision::end_now) end_interrupted(signal);
+    }
+}
 
 }  // namespace
 
@@ -35,24 +61,30 @@ runtime_limiter::runtime_limiter(int limit_seconds) : limit_seconds_(limit_secon
 void runtime_limiter::run(std::function<void()> dispatch) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit_seconds_);
     auto state = std::make_shared<DispatchState>();
+    if (state->done < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+    // Before the worker exists, so that it starts with the stop signals blocked.
+    const StopSignals stops;
+    reset_stop_state();
 
     std::thread worker([state, dispatch = std::move(dispatch)] {
-        std::exception_ptr failure;
         try {
             dispatch();
         } catch (...) {
-            failure = std::current_exception();
+            state->failure = std::current_exception();
         }
-        std::lock_guard lock(state->mutex);
-        state->failure = failure;
-        state->done = true;
-        state->finished.notify_one();
+        const std::uint64_t one = 1;
+        while (::write(state->done, &one, sizeof one) < 0 && errno == EINTR) {
+        }
     });
 
-    std::unique_lock lock(state->mutex);
-    const bool done = state->finished.wait_until(lock, deadline, [&] { return state->done; });
-    lock.unlock();
-    if (!done) {
+    bool finished = false;
+    try {
+        finished = wait_for_dispatch(*state, stops, deadline);
+    } catch (...) {
+        worker.detach();
+        throw;
+    }
+    if (!finished) {
         worker.detach();
         throw TimeoutException(limit_seconds_);
     }

@@ -20,6 +20,11 @@
 // line can come after the timeout line or inside it, and lines the worker had buffered go
 // out before it.
 //
+// The waiting thread also answers the stop signals (stop_requests.hpp): they are blocked
+// before the worker starts, so only the waiting thread ever sees one. A request that comes
+// before the dispatch has committed to changing the table ends the process from inside run;
+// later ones are remembered for the caller to report once the dispatch has ended.
+//
 // The dispatch must not touch the calling thread's locals once the deadline may have passed;
 // it should capture by value or use only module-wide state.
 

@@ -1,6 +1,7 @@
 #include "store/send_questdb.hpp"
 
 #include "core/run_config.hpp"
+#include "process/stop_requests.hpp"
 #include "store/ingestion.hpp"
 #include "store/run_lock.hpp"
 #include "store/run_query.hpp"
@@ -19,6 +20,8 @@ void sendQuestDB(const DiscoveryList& descobertaClientes) {
     // it always printed.
     const auto declaradas = declared_columns(silent_query(std::string(kShowColumns)));
     check_values(descobertaClientes, declaradas);
+    // The truncation is the first change: a stop request from here on waits for the last row.
+    tavmolibrary::process_library::commit_to_finish();
     ensure_table();
     const std::string conf = sender_conf(config.quest_db_ip.get(), config.quest_db_port.get());
     const QuestDbQuery consulta = [](const std::string& sql) { return run_query(sql); };

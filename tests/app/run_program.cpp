@@ -6,13 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
 namespace tessim::testing {
 
 ProgramRun run_program(const std::string& executable, const std::vector<std::string>& argv,
-                       const RunOptions& options) {
+                       const RunOptions& options, const std::function<void(pid_t)>& while_running) {
     std::vector<char*> c_argv;
     for (const auto& arg : argv) c_argv.push_back(const_cast<char*>(arg.c_str()));
     c_argv.push_back(nullptr);
@@ -24,6 +25,7 @@ ProgramRun run_program(const std::string& executable, const std::vector<std::str
     const pid_t child = ::fork();
     if (child < 0) throw std::runtime_error("fork");
     if (child == 0) {
+        if (while_running) ::setpgid(0, 0);
         if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(120);
         int stdout_fd = out[1];
         if (!options.stdout_path.empty()) {
@@ -36,6 +38,7 @@ ProgramRun run_program(const std::string& executable, const std::vector<std::str
         ::execv(executable.c_str(), c_argv.data());
         ::_exit(123);
     }
+    if (while_running) ::setpgid(child, child);  // both sides: the group exists on return
     ::close(out[1]);
     ::close(err[1]);
 
@@ -51,7 +54,10 @@ ProgramRun run_program(const std::string& executable, const std::vector<std::str
             ::kill(child, SIGKILL);
             break;
         }
-        if (::poll(fds, 2, static_cast<int>(left.count())) < 0) continue;
+        const long wait_ms = while_running ? std::min<long>(left.count(), 20) : left.count();
+        const int ready = ::poll(fds, 2, static_cast<int>(wait_ms));
+        if (while_running) while_running(child);
+        if (ready < 0) continue;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
             char buffer[65536];

@@ -1,7 +1,10 @@
 #pragma once
 // Runs a program as a child process and collects what it wrote and how it ended.
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +24,10 @@ struct RunOptions {
 };
 
 // `argv[0]` is what the program sees as its name; `executable` is what is executed (a relative
-// path is taken from `cwd`).
+// path is taken from `cwd`). With `while_running`, the child leads a process group of its own,
+// as Zabbix starts a check, and `while_running` is called with its pid every 20 ms or so.
 ProgramRun run_program(const std::string& executable, const std::vector<std::string>& argv,
-                       const RunOptions& options = {});
+                       const RunOptions& options = {},
+                       const std::function<void(pid_t)>& while_running = {});
 
 }  // namespace tessim::testing

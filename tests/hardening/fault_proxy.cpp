@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <stdexcept>
+#include <thread>
 
 namespace tessim::testing {
 namespace {
@@ -213,6 +215,7 @@ void FaultProxy::handle(int client) {
             write_all(client, canned(fault.status, fault.body));
             break;
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(fault.delay_ms));
         const int up = connect_to(upstream_host_, upstream_port_);
         if (up < 0) break;
         Stream back{up, stop_, {}};

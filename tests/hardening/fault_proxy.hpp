@@ -24,6 +24,7 @@ struct Fault {
     } kind = relay;
     int status = 0;
     std::string body;
+    int delay_ms = 0;  // relay: wait this long before passing the request on
 };
 
 class FaultProxy {
