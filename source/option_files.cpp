@@ -12,7 +12,7 @@
 #include <memory>
 #include <string_view>
 
-#include "source/source_error.hpp"
+#include "core/failure.hpp"
 
 namespace tessim {
 namespace {
@@ -24,7 +24,8 @@ constexpr std::string_view kGroups[] = {"client", "client-server", "client-maria
 constexpr int kMaxIncludeDepth = 10;
 
 [[noreturn]] void fail(const std::string& file, const std::string& why) {
-    throw ConnectionError(0, "arquivo de opções do MySQL " + file + ": " + why);
+    throw DatabaseFailure(DatabaseFailure::Cause::connection, 0,
+                          "arquivo de opções do MySQL " + file + ": " + why);
 }
 
 bool blank(char c) {

@@ -6,14 +6,15 @@
 #include <string>
 #include <system_error>
 
-#include "source/source_error.hpp"
+#include "core/failure.hpp"
 
 namespace tessim {
 namespace {
 
 [[noreturn]] void bad_value(std::string_view column, std::string_view bytes, const char* why) {
-    throw ValueError(0, "valor inválido na coluna '" + std::string(column) + "' (" + why + "): '" +
-                            std::string(bytes) + "'");
+    throw DatabaseFailure(DatabaseFailure::Cause::value, 0,
+                          "valor inválido na coluna '" + std::string(column) + "' (" + why +
+                              "): '" + std::string(bytes) + "'");
 }
 
 template <typename T>

@@ -13,6 +13,7 @@
 
 #include "core/constants.hpp"
 #include "core/fields.hpp"
+#include "store/line_sink.hpp"
 
 namespace tessim {
 
@@ -28,8 +29,9 @@ std::vector<std::pair<std::string, std::string>> colunas_tabela();
 // lines are the field table's columns and clauses in creation order, then the run timestamp.
 extern const std::string_view kCreateTable;
 
-// The (name, type) pairs of the "dataset" of a SHOW COLUMNS answer. Throws when the answer
-// is not an object with a list "dataset" whose rows carry a name and a type text.
+// The (name, type) pairs of the "dataset" of a SHOW COLUMNS answer. Throws
+// QueryEndpointFailure when the answer is not an object with a list "dataset", and
+// nlohmann::json::exception for a row without a name and a type text.
 std::vector<std::pair<std::string, std::string>> existing_columns(
     const nlohmann::ordered_json& lista_colunas);
 
@@ -41,16 +43,17 @@ std::vector<std::pair<std::string, std::string>> declared_columns(
     const std::optional<nlohmann::ordered_json>& lista_colunas);
 
 // The number of elements of the answer's "dataset": rows of a list, members of an object,
-// characters of a text. Throws when the answer is absent or not an object, when "dataset"
-// is missing, or when it is a value without a length (number, true/false, null).
+// characters of a text. Throws QueryEndpointFailure when the answer is absent, not an object
+// or its "dataset" a value without a length (number, true/false, null), and
+// nlohmann::json::exception when "dataset" is missing.
 std::size_t dataset_size(const std::optional<nlohmann::ordered_json>& lista_colunas);
 
 using QuestDbQuery =
     std::function<std::optional<nlohmann::ordered_json>(const std::string& sql_query)>;
 
-// The schema phase over run_query.
-void ensure_table();
-// The same over another way of reaching /exec (tests point it at a local responder).
-void ensure_table(const QuestDbQuery& consulta);
+// The schema phase: empties the table, then widens it (32 ALTER statements) when it has
+// fewer columns than ours, or creates it when the check fails in any way; the lines it
+// writes go to `print`.
+void truncate_and_fit_table(const QuestDbQuery& query, const LineSink& print);
 
 }  // namespace tessim

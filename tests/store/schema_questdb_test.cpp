@@ -8,10 +8,10 @@
 #include <thread>
 
 #include "core/palette.hpp"
-#include "core/run_config.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
+#include "tests/support/stdout_sink.hpp"
 
 namespace tessim {
 namespace {
@@ -42,17 +42,18 @@ class QuestDbSchema : public ::testing::Test {
         if (!host || !port) GTEST_SKIP() << "TESSIM_TEST_QUESTDB_* not set: QuestDB not started";
         // The query endpoint's port is fixed by the program; a server elsewhere cannot be used.
         if (std::string(port) != "9000") GTEST_SKIP() << "QuestDB HTTP is not on port 9000";
-        RunConfig config;
-        config.quest_db_ip.set(host);
-        config.quest_db_port.set(port);
-        install_run_config(std::move(config));
-        base_ = questdb_exec_base();
+        base_ = questdb_exec_base(host);
         sql(R"(DROP TABLE IF EXISTS tessimClientes)");
     }
-    void TearDown() override { install_run_config(RunConfig{}); }
+    // The schema phase as a run drives it, against this server.
+    void fit_table() {
+        truncate_and_fit_table(
+            [this](const std::string& sql) { return run_query(base_, sql, kStdoutSink); },
+            kStdoutSink);
+    }
 
     Json sql(const std::string& statement) {
-        const auto answer = run_query_at(base_, statement);
+        const auto answer = run_query(base_, statement, kStdoutSink);
         if (!answer) throw std::runtime_error("QuestDB did not answer: " + statement);
         return *answer;
     }
@@ -108,7 +109,7 @@ class QuestDbSchema : public ::testing::Test {
 
 TEST_F(QuestDbSchema, MissingTableIsCreated) {
     CaptureStdout();
-    ensure_table();
+    fit_table();
     const auto saida = linhas(GetCapturedStdout());
     EXPECT_EQ(saida, (std::vector<std::string>{linha_nao_encontrada, "{'ddl': 'OK'}"}));
     expect_full_table();
@@ -129,7 +130,7 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
     ASSERT_EQ(sql(std::string(kShowColumns))["dataset"].size(), 31u);
 
     CaptureStdout();
-    ensure_table();
+    fit_table();
     const std::string bruta = GetCapturedStdout();
     const auto saida = linhas(bruta);
     ASSERT_EQ(saida.size(), 33u);
@@ -152,7 +153,7 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
 
 TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
     CaptureStdout();
-    ensure_table();
+    fit_table();
     GetCapturedStdout();
     sql("INSERT INTO tessimClientes (idServico, dataCadastro) VALUES "
         "(1, '2024-01-01T00:00:00.000000Z'), (2, '2024-03-01T00:00:00.000000Z'), "
@@ -162,10 +163,10 @@ TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
     std::vector<std::string> enviadas;
     const auto registrada = [&](const std::string& statement) {
         enviadas.push_back(statement);
-        return run_query(statement);
+        return run_query(base_, statement, kStdoutSink);
     };
     CaptureStdout();
-    ensure_table(registrada);
+    truncate_and_fit_table(registrada, kStdoutSink);
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_EQ(enviadas,
               (std::vector<std::string>{std::string(kTruncateTable), std::string(kShowColumns)}));
@@ -175,13 +176,13 @@ TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
 
 TEST_F(QuestDbSchema, TableWithMoreColumnsIsOnlyEmptied) {
     CaptureStdout();
-    ensure_table();
+    fit_table();
     GetCapturedStdout();
     ASSERT_EQ(printed_form(sql("ALTER TABLE tessimClientes ADD COLUMN extra INT")),
               "{'ddl': 'OK'}");
     ASSERT_EQ(await_value("select count() from table_columns('tessimClientes')", 33), 33);
     CaptureStdout();
-    ensure_table();
+    fit_table();
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_EQ(sql("select count() from table_columns('tessimClientes')")["dataset"][0][0], 33);
 }
