@@ -9,6 +9,7 @@
 #include <system_error>
 #include <utility>
 
+#include "source/blanks.hpp"
 #include "textfix/fix_text.hpp"
 #include "utf8/utf8.hpp"
 
@@ -26,13 +27,6 @@ bool all_zero_digits(std::string_view digits) {
     for (char c : digits)
         if (c >= '1' && c <= '9') return false;
     return true;
-}
-
-std::string_view trim_blanks(std::string_view s) {
-    constexpr std::string_view kBlanks = " \t\n\r\f\v";
-    std::size_t b = s.find_first_not_of(kBlanks);
-    if (b == s.npos) return {};
-    return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
 }
 
 // How a value reads in error messages and, for kinds other than text and integer, in the
