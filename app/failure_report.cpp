@@ -43,32 +43,11 @@ FailureReport value_refused(const ValueRefused& refused) {
 }
 
 // The kinds are shown under the names operators have always read, whatever the classes
-// are called now.
-std::string_view shown_kind(const DatabaseFailure& failure) {
-    switch (failure.cause()) {
-        case DatabaseFailure::Cause::connection:
-            return "tessim::ConnectionError";
-        case DatabaseFailure::Cause::statement:
-            return "tessim::QueryError";
-        case DatabaseFailure::Cause::value:
-            return "tessim::ValueError";
-        case DatabaseFailure::Cause::record:
-            return "tessim::NormalizationError";
-    }
-    return "tessim::DatabaseFailure";
-}
-
-std::string_view shown_kind(const QueryEndpointFailure& failure) {
-    switch (failure.cause()) {
-        case QueryEndpointFailure::Cause::transport:
-            return "tessim::QueryEndpointFailure";
-        case QueryEndpointFailure::Cause::no_answer:
-            return "std::runtime_error";
-        case QueryEndpointFailure::Cause::malformed_answer:
-            return "std::invalid_argument";
-    }
-    return "tessim::QueryEndpointFailure";
-}
+// are called now; in the order of each branch's Cause.
+constexpr std::string_view kDatabaseKinds[] = {"tessim::ConnectionError", "tessim::QueryError",
+                                               "tessim::ValueError", "tessim::NormalizationError"};
+constexpr std::string_view kQueryEndpointKinds[] = {"tessim::QueryEndpointFailure",
+                                                    "std::runtime_error", "std::invalid_argument"};
 
 // The type of the exception being handled, readable ("std::logic_error").
 std::string current_exception_type() {
@@ -98,14 +77,16 @@ FailureReport report_of(const Failure& failure) {
             return store_error(failure.what());
         case Failure::Branch::database: {
             const auto& database = static_cast<const DatabaseFailure&>(failure);
+            const std::string_view kind =
+                kDatabaseKinds[static_cast<std::size_t>(database.cause())];
             if (database.cause() != DatabaseFailure::Cause::record)
-                return unhandled(shown_kind(database), failure.what());
-            return unhandled(shown_kind(database), "campo " + database.field() +
-                                                       " do contrato idServico=" +
-                                                       database.contract() + ": " + failure.what());
+                return unhandled(kind, failure.what());
+            return unhandled(kind, "campo " + database.field() + " do contrato idServico=" +
+                                       database.contract() + ": " + failure.what());
         }
         case Failure::Branch::query_endpoint:
-            return unhandled(shown_kind(static_cast<const QueryEndpointFailure&>(failure)),
+            return unhandled(kQueryEndpointKinds[static_cast<std::size_t>(
+                                 static_cast<const QueryEndpointFailure&>(failure).cause())],
                              failure.what());
         case Failure::Branch::hand_over:
             return unhandled("tavmolibrary::process_library::HandOverError", failure.what());
