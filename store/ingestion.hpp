@@ -30,7 +30,7 @@ std::int64_t get_timestamp();
 // "http::addr=IP:PORT;username=...;password=...;" for the sender.
 std::string sender_conf(std::string_view quest_db_ip, std::string_view quest_db_port);
 
-// What writing the rows of one call needs once: the declared type of each of the 32 columns
+// What writing the rows of one call needs once: the declared type of each column
 // (the re-check's answer over the field table's), what each type means for the conversion, the
 // row shape (table and column names, checked once) and the run timestamp; and the local clock
 // for dates that still need the zone.
@@ -49,7 +49,7 @@ struct RowPlan {
 RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& declared,
                   std::int64_t timestamp);
 
-// Writes the 32 column values of one contract into `row` (a row of `plan.shape`), in the
+// Writes the column values of one contract into `row` (a row of `plan.shape`), in the
 // order they are handed over, each in the form its column accepts (convert_for); null values
 // are left out. A value that does not fit throws ValueRefused naming the contract and the
 // column, whoever refused it: the column's type, the local clock or the client (ill-formed

@@ -1,6 +1,6 @@
 #pragma once
 // The schema phase of the store writer: empty tessimClientes, then make sure it exists with
-// its 32 columns, widening it or creating it when needed.
+// all its columns, widening it or creating it when needed.
 
 #include <functional>
 #include <optional>
@@ -20,12 +20,12 @@ namespace tessim {
 inline constexpr std::string_view kTruncateTable = "TRUNCATE TABLE tessimClientes;";
 inline constexpr std::string_view kShowColumns = "SHOW COLUMNS FROM tessimClientes";
 
-// Column name -> its ALTER ... ADD COLUMN statement, for the 32 columns in the migration
+// Column name -> its ALTER ... ADD COLUMN statement, for every column in the migration
 // order (which differs from the creation statement in where motivoRescisao, ruc and
 // tipoPessoa stand).
 std::vector<std::pair<std::string, std::string>> colunas_tabela();
 
-// The CREATE TABLE statement, sent byte for byte as it stands (1476 characters). Its column
+// The CREATE TABLE statement, sent byte for byte as it stands. Its column
 // lines are the field table's columns and clauses in creation order, then the run timestamp.
 extern const std::string_view kCreateTable;
 
@@ -51,7 +51,7 @@ std::size_t dataset_size(const std::optional<nlohmann::ordered_json>& lista_colu
 using QuestDbQuery =
     std::function<std::optional<nlohmann::ordered_json>(const std::string& sql_query)>;
 
-// The schema phase: empties the table, then widens it (32 ALTER statements) when it has
+// The schema phase: empties the table, then widens it (an ALTER statement per column) when it has
 // fewer columns than ours, or creates it when the check fails in any way; the lines it
 // writes go to `print`.
 void truncate_and_fit_table(const QuestDbQuery& query, const LineSink& print);
