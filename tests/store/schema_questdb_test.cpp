@@ -85,7 +85,7 @@ class QuestDbSchema : public ::testing::Test {
         EXPECT_EQ(tabela["dataset"][0], Json::parse(R"(["dataCadastro","WEEK",true,true])"));
 
         const Json colunas = columns_metadata();
-        ASSERT_EQ(colunas["dataset"].size(), 32u) << colunas.dump();
+        ASSERT_EQ(colunas["dataset"].size(), kColumnCount) << colunas.dump();
         std::map<std::string, Json> por_nome;
         for (const Json& linha : colunas["dataset"]) por_nome[linha[0]] = linha;
         std::vector<std::pair<std::string_view, std::string_view>> esperadas;
@@ -115,7 +115,7 @@ TEST_F(QuestDbSchema, MissingTableIsCreated) {
     expect_full_table();
     // The phase's own view of the new table, as the ingestion phase will read it.
     const auto existentes = existing_columns(sql(std::string(kShowColumns)));
-    ASSERT_EQ(existentes.size(), 32u);
+    ASSERT_EQ(existentes.size(), kColumnCount);
     EXPECT_EQ(existentes[0], (std::pair<std::string, std::string>{"idServico", "INT"}));
     EXPECT_EQ(existentes[31], (std::pair<std::string, std::string>{"timestamp", "TIMESTAMP"}));
 }
@@ -127,7 +127,7 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
     ASSERT_NE(pos, std::string::npos);
     sem_timestamp.replace(pos, linha.size(), "\n");
     ASSERT_EQ(printed_form(sql(sem_timestamp)), "{'ddl': 'OK'}");
-    ASSERT_EQ(sql(std::string(kShowColumns))["dataset"].size(), 31u);
+    ASSERT_EQ(sql(std::string(kShowColumns))["dataset"].size(), kColumnCount - 1);
 
     CaptureStdout();
     fit_table();
@@ -147,7 +147,8 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
             EXPECT_EQ(saida[i + 1], esperado);
         }
     }
-    EXPECT_EQ(await_value("select count() from table_columns('tessimClientes')", 32), 32);
+    EXPECT_EQ(await_value("select count() from table_columns('tessimClientes')", kColumnCount),
+              kColumnCount);
     expect_full_table();
 }
 

@@ -105,7 +105,7 @@ TEST(EsquemaTabela, FewerColumnsRunAllAlters) {
         const auto e = executar(respostas);
         EXPECT_FALSE(e.falhou);
         EXPECT_EQ(e.saida, esperado) << linhas;
-        EXPECT_EQ(e.consultas, com_alters(inicio(), 32)) << linhas;
+        EXPECT_EQ(e.consultas, com_alters(inicio(), kColumnCount)) << linhas;
     }
 }
 
