@@ -95,8 +95,9 @@ std::string describe(const Value& v) {
     return s;
 }
 
-std::string refusal_reason(const Value& value, std::string_view type) {
-    return "o valor " + describe(value) + " não cabe numa coluna " + std::string(type);
+void does_not_fit(const Value& value, std::string_view type) {
+    throw ValueRefused(ValueRefused::By::column_type, {}, {},
+                       "o valor " + describe(value) + " não cabe numa coluna " + std::string(type));
 }
 
 }  // namespace tessim

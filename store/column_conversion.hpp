@@ -171,7 +171,9 @@ bool convert_for(const Value& v, Family fam, const IntRange& range, Put&& put) {
 // How a refused value reads in a message: its kind and, for texts and numbers, the value.
 std::string describe(const Value& v);
 
-// Why `value` cannot go to a column declared as `type`, describing both.
-std::string refusal_reason(const Value& value, std::string_view type);
+// Refuses `value` for a column declared as `type`: ValueRefused by the column's type,
+// describing both (without the contract and column, which the caller adds). Out of line, so
+// that the row loop stays small.
+[[noreturn]] void does_not_fit(const Value& value, std::string_view type);
 
 }  // namespace tessim

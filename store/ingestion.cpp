@@ -114,8 +114,7 @@ void write_row(const RowPlan& plan, const CustomerRecord& contract, Row& row) {
         try {
             if (!convert_for(value, static_cast<Family>(plan.family[i]),
                              IntRange{plan.minimum[i], plan.maximum[i]}, put))
-                throw ValueRefused(ValueRefused::By::column_type, {}, {},
-                                   refusal_reason(value, plan.declared[i]));
+                does_not_fit(value, plan.declared[i]);
         } catch (const ValueRefused& e) {
             // The conversions know the value only; the operator needs the contract and the
             // column to mend it.

@@ -84,8 +84,7 @@ ingress::ColumnValue value_for_column(const Value& valor, std::string_view tipo,
         }
     };
     const IntRange faixa = int_range(tipo).value_or(IntRange{0, 0});
-    if (!convert_for(valor, family_of(tipo), faixa, guarda))
-        throw ValueRefused(ValueRefused::By::column_type, {}, {}, refusal_reason(valor, tipo));
+    if (!convert_for(valor, family_of(tipo), faixa, guarda)) does_not_fit(valor, tipo);
     return *convertido;
 }
 
