@@ -1,18 +1,14 @@
 #include "app/entry.hpp"
 
-#include <cxxabi.h>
 #include <mysql.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
-#include <exception>
-#include <memory>
 #include <stdexcept>
-#include <typeinfo>
 
 #include "app/command_line.hpp"
+#include "app/failure_report.hpp"
 #include "core/failure.hpp"
 #include "ingress/http_transport.hpp"
 #include "process/concealed_argument.hpp"
@@ -57,34 +53,24 @@ int end_of_run(int status) {
     return !flushed && status == 0 ? 2 : status;
 }
 
-// The type of the exception being handled, readable ("std::logic_error").
-std::string current_failure_type() {
-    const std::type_info* type = abi::__cxa_current_exception_type();
-    if (type == nullptr) return "desconhecida";
-    int result = 0;
-    std::unique_ptr<char, decltype(&std::free)> name(
-        abi::__cxa_demangle(type->name(), nullptr, nullptr, &result), &std::free);
-    return result == 0 && name ? name.get() : type->name();
-}
-
 // The one place a failure reaches the operator: its line on its stream, then the run's end.
 // A line that cannot be written on standard output is itself a failure, reported on standard
 // error like any other.
-int end_with(const Failure& failure) {
-    if (failure.stream() == Stream::out) {
+int end_with(const FailureReport& report) {
+    if (report.stream == Stream::out) {
         try {
-            process::print_line(failure.report());
-        } catch (const std::exception& e) {
-            return end_with(UnhandledFailure(current_failure_type(), e.what()));
+            process::print_line(report.line);
+        } catch (...) {
+            return end_with(report_of_current_exception());
         }
     } else {
         try {
-            process::print_error_line(failure.report());
+            process::print_error_line(report.line);
         } catch (...) {
             // Standard error itself is gone; the status still tells.
         }
     }
-    return end_of_run(failure.status());
+    return end_of_run(report.status);
 }
 
 }  // namespace
@@ -98,9 +84,7 @@ int run_entry(int argc, char** argv, const EntrySettings& settings) {
         bind_facilities();
 
         auto config = read_command_line(process::arguments());
-        if (!config)
-            throw Failure("linha de comando recusada", std::string(kCriticalErrorLine), Stream::out,
-                          1);
+        if (!config) throw CommandLineRefused(argc);
         install_run_config(std::move(*config));
 
         try {
@@ -110,13 +94,8 @@ int run_entry(int argc, char** argv, const EntrySettings& settings) {
             end_after_timeout(timeout);
         }
         return end_of_run(0);
-    } catch (const Failure& failure) {
-        return end_with(failure);
-    } catch (const std::exception& failure) {
-        // The message only, never the Run configuration (it holds the MySQL password).
-        return end_with(UnhandledFailure(current_failure_type(), failure.what()));
     } catch (...) {
-        return end_with(UnhandledFailure(current_failure_type(), "exceção sem descrição"));
+        return end_with(report_of_current_exception());
     }
 }
 

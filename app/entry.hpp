@@ -1,12 +1,11 @@
 #pragma once
 // The program's entry: facilities, command line, the limited dispatch and the exit status.
 //
-// Exit statuses: a Failure gives its own (1 for a refused command line, after the
-// critical-error line, and for rows QuestDB did not take, after the "Erro: " line); every
-// other failure gives 1 after one diagnostic line on standard error; an expired run-time
-// limit writes the limiter's message and gives 0; a run that cannot flush standard output at
-// its end gives 2; a run stopped by a signal before it changed the table gives 128 + the
-// signal (stop_requests.hpp), and one stopped later ends as its load ends.
+// Exit statuses: every failure gives 1 after its one line (app/failure_report.hpp decides
+// which line and stream); an expired run-time limit writes the limiter's message and gives
+// 0; a run that cannot flush standard output at its end gives 2; a run stopped by a signal
+// before it changed the table gives 128 + the signal (process/stop_requests.hpp), and one
+// stopped later ends as its load ends.
 
 #include <string>
 

@@ -1,5 +1,6 @@
 #include "core/clock.hpp"
 
+#include <cstdio>
 #include <ctime>
 
 namespace tessim {
@@ -44,6 +45,17 @@ std::optional<std::int32_t> one_offset(std::int64_t first, std::int64_t days) {
 }
 
 }  // namespace
+
+std::string civil_text(const CivilTime& t, CivilForm form) {
+    char buf[64];
+    int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
+    if (form != CivilForm::date)
+        n += std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), " %02d:%02d:%02d",
+                           t.hour, t.minute, t.second);
+    if (form == CivilForm::date_time_micros || (form == CivilForm::date_time && t.microsecond))
+        std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), ".%06d", t.microsecond);
+    return buf;
+}
 
 bool is_leap_year(int year) {
     return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;

@@ -18,6 +18,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tessim {
@@ -33,6 +34,11 @@ struct CivilTime {
     int microsecond = 0;
     bool operator==(const CivilTime&) const = default;
 };
+
+// How a civil time reads in messages and views: "2021-03-05"; "2021-03-05 14:07:09", with
+// ".ffffff" only when it has microseconds; or always with them.
+enum class CivilForm : unsigned char { date, date_time, date_time_micros };
+std::string civil_text(const CivilTime& t, CivilForm form);
 
 bool is_leap_year(int year);
 // Days of `month` (1..12) in `year`.

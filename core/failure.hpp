@@ -1,52 +1,123 @@
 #pragma once
-// The program's own failures. Each carries the one line that reports it, the stream that line
-// goes to and the exit status of the run; the entry writes the line and ends the run, in one
-// place. Failures of other kinds (the libraries', the standard library's) are reported there
-// too, as the unhandled failures they are.
+// The program's own failures: one root and a branch for each thing that can go wrong in the
+// world outside. A failure carries its reason as its message and its context (contract,
+// column, statement, server error number) as fields; what the operator reads, where and with
+// which exit status is decided from the branch by the entry, in one place. Misuse inside the
+// program is a std::logic_error and stays outside this family.
 
 #include <stdexcept>
 #include <string>
-#include <string_view>
-#include <utility>
 
 namespace tessim {
 
-enum class Stream : unsigned char { out, err };
-
 class Failure : public std::runtime_error {
   public:
-    Failure(const std::string& what, std::string report, Stream stream, int status)
-        : std::runtime_error(what), report_(std::move(report)), stream_(stream), status_(status) {}
+    enum class Branch : unsigned char {
+        database,
+        query_endpoint,
+        value_refused,
+        rows_refused,
+        hand_over,
+        command_line,
+    };
+    Branch branch() const noexcept { return branch_; }
 
-    const std::string& report() const noexcept { return report_; }
-    Stream stream() const noexcept { return stream_; }
-    int status() const noexcept { return status_; }
+  protected:
+    Failure(Branch branch, const std::string& reason)
+        : std::runtime_error(reason), branch_(branch) {}
 
   private:
-    std::string report_;
-    Stream stream_;
-    int status_;
+    Branch branch_;
 };
 
-// The diagnostic of a failure that no part of the run answers for: the program, the kind of
-// the failure and its message.
-std::string unhandled_report(std::string_view kind, std::string_view what);
-
-// A failure that no part of the run answers for, on standard error with status 1. Our own
-// kinds pass the name they are shown under, so that renaming a class does not change what
-// the operator reads.
-class UnhandledFailure : public Failure {
+// The MySQL side: the connection, the statement, a value the row model has no faithful place
+// for, or a delivered record the normalisation cannot take. `server_error` is MySQL's error
+// number, 0 when the client library gave none or the failure is our own. A record names the
+// field and the contract (its idServico) so that the operator can find the row.
+class DatabaseFailure : public Failure {
   public:
-    UnhandledFailure(std::string_view kind, const std::string& what)
-        : Failure(what, unhandled_report(kind, what), Stream::err, 1) {}
+    enum class Cause : unsigned char { connection, statement, value, record };
+    DatabaseFailure(Cause cause, unsigned server_error, const std::string& reason)
+        : Failure(Branch::database, reason), cause_(cause), server_error_(server_error) {}
+    DatabaseFailure(std::string field, std::string contract, const std::string& reason)
+        : Failure(Branch::database, reason),
+          cause_(Cause::record),
+          server_error_(0),
+          field_(std::move(field)),
+          contract_(std::move(contract)) {}
+    Cause cause() const noexcept { return cause_; }
+    unsigned server_error() const noexcept { return server_error_; }
+    const std::string& field() const noexcept { return field_; }
+    const std::string& contract() const noexcept { return contract_; }
+
+  private:
+    Cause cause_;
+    unsigned server_error_;
+    std::string field_;
+    std::string contract_;
 };
 
-// The rows could not all be stored: a value that does not fit its column, or QuestDB refusing
-// or not taking them. "Erro: " and the reason, on one line of standard error (a server's
-// reason may span several lines, and a caller reading the last line must see all of it).
-class StoreFailure : public Failure {
+// QuestDB's /exec endpoint: the exchange failed, or its answer is absent or not the shape
+// the statement asks for.
+class QueryEndpointFailure : public Failure {
   public:
-    explicit StoreFailure(const std::string& reason);
+    enum class Cause : unsigned char { transport, no_answer, malformed_answer };
+    QueryEndpointFailure(Cause cause, std::string statement, const std::string& reason)
+        : Failure(Branch::query_endpoint, reason),
+          cause_(cause),
+          statement_(std::move(statement)) {}
+    Cause cause() const noexcept { return cause_; }
+    const std::string& statement() const noexcept { return statement_; }
+
+  private:
+    Cause cause_;
+    std::string statement_;
+};
+
+// A value of a contract that its column cannot take. `by` says who refused it: the column's
+// declared type, the line-protocol client (whose reason names the table and column itself),
+// or the local clock, which has no instant for the wall time.
+class ValueRefused : public Failure {
+  public:
+    enum class By : unsigned char { column_type, client, clock };
+    ValueRefused(By by, std::string contract, std::string column, const std::string& reason)
+        : Failure(Branch::value_refused, reason),
+          by_(by),
+          contract_(std::move(contract)),
+          column_(std::move(column)) {}
+    By by() const noexcept { return by_; }
+    // The contract's idServico as the operator finds it in the database.
+    const std::string& contract() const noexcept { return contract_; }
+    const std::string& column() const noexcept { return column_; }
+
+  private:
+    By by_;
+    std::string contract_;
+    std::string column_;
+};
+
+// QuestDB did not take the rows: the sender could not be made, or the server refused them.
+class RowsRefused : public Failure {
+  public:
+    explicit RowsRefused(const std::string& reason) : Failure(Branch::rows_refused, reason) {}
+};
+
+// The password handed over from a launching run could not be taken.
+class HandOverFailure : public Failure {
+  public:
+    explicit HandOverFailure(const std::string& reason) : Failure(Branch::hand_over, reason) {}
+};
+
+// The command line has neither of the two layouts.
+class CommandLineRefused : public Failure {
+  public:
+    explicit CommandLineRefused(int argument_count)
+        : Failure(Branch::command_line, "linha de comando recusada"),
+          argument_count_(argument_count) {}
+    int argument_count() const noexcept { return argument_count_; }
+
+  private:
+    int argument_count_;
 };
 
 }  // namespace tessim

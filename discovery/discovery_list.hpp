@@ -14,7 +14,7 @@ namespace tessim {
 
 using DiscoveryEntry = CustomerRecord;
 
-// The value under `macro_key`; throws std::out_of_range for a key that is not one of the 31.
+// The value under `macro_key`; throws std::out_of_range for a key that is not one of the fields'.
 const Value& entry_value(const DiscoveryEntry& entry, std::string_view macro_key);
 
 // Texts created by the normalisation live in `texts`; texts that were already right still

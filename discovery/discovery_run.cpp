@@ -1,8 +1,9 @@
 #include "discovery/discovery_run.hpp"
 
-#include <cstdio>
 #include <string>
+#include <string_view>
 
+#include "core/clock.hpp"
 #include "core/constants.hpp"
 #include "core/palette.hpp"
 #include "core/run_config.hpp"
@@ -17,12 +18,6 @@ namespace {
 
 using tavmolibrary::process_library::print_line;
 
-std::string two(int v) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "%02d", v);
-    return buf;
-}
-
 std::string debug_value(const Value& v) {
     switch (v.kind()) {
         case Kind::null:
@@ -36,20 +31,9 @@ std::string debug_value(const Value& v) {
         case Kind::text:
             return printed_text(std::string(v.text()));
         case Kind::date:
-        case Kind::datetime: {
-            const CivilTime t = v.time();
-            char buf[48];
-            std::snprintf(buf, sizeof buf, "%04d-%s-%s", t.year, two(t.month).c_str(),
-                          two(t.day).c_str());
-            std::string s = buf;
-            if (v.kind() == Kind::date) return s;
-            s += " " + two(t.hour) + ":" + two(t.minute) + ":" + two(t.second);
-            if (t.microsecond != 0) {
-                std::snprintf(buf, sizeof buf, ".%06d", t.microsecond);
-                s += buf;
-            }
-            return s;
-        }
+            return civil_text(v.time(), CivilForm::date);
+        case Kind::datetime:
+            return civil_text(v.time(), CivilForm::date_time);
         case Kind::instant:
             return std::to_string(v.instant());
     }
@@ -70,20 +54,26 @@ void debug_view(const CustomerRows& rows) {
 }  // namespace
 
 std::string debug_line(const CustomerRecord& raw) {
-    std::string linha = "(";
+    std::string line = "(";
     for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (i) linha += ", ";
-        linha += debug_value(raw[i]);
+        if (i) line += ", ";
+        line += debug_value(raw[i]);
     }
-    linha += ")";
-    return linha;
+    line += ")";
+    return line;
 }
 
 void descobertaClientes() {
     const RunConfig& config = run_config();
     CustomerRows rows;
     {
-        MysqlConnection conn = connect_to_mysql(connection_settings_from_run_config());
+        MysqlConnection conn = connect_to_mysql(ConnectionSettings{
+            .host = config.db_host.get(),
+            .port = config.db_port.get(),
+            .user = config.db_user.get(),
+            .password = config.db_password.get(),
+            .database = config.database.get(),
+        });
         rows = obterDadosCliente(conn.get());
     }  // the connection closes here, before any record is normalised
 
@@ -94,7 +84,10 @@ void descobertaClientes() {
     }
     // Nothing needs the raw records once their entries exist: the entries take their place.
     const DiscoveryList descobertaClientesDB = build_discovery_list(std::move(rows));
-    sendQuestDB(descobertaClientesDB);
+    sendQuestDB(descobertaClientesDB.entries,
+                QuestDbTarget{.address = config.quest_db_ip.get(),
+                              .ingestion_port = config.quest_db_port.get(),
+                              .print = [](std::string_view line) { print_line(line); }});
     print_line("OK");
 }
 

@@ -8,9 +8,9 @@
 namespace tessim {
 
 // Reads every contract, normalises it, builds the discovery list, then either prints the
-// debug view (zabbix_host "debug") or loads QuestDB and prints "OK". Returns when the run
-// is complete; throws StoreFailure when the rows did not reach QuestDB, and any other
-// failure through.
+// debug view (zabbix_host "debug") or loads QuestDB and prints "OK". Reads the Run
+// configuration here and hands the source and the store what they need of it. Returns when
+// the run is complete; every failure passes through.
 void descobertaClientes();
 
 // One line of the debug view: the raw values of a record between parentheses, separated by

@@ -3,7 +3,6 @@
 #include <charconv>
 #include <system_error>
 
-#include "core/run_config.hpp"
 #include "source/batched_rows.hpp"
 #include "source/customer_statement.hpp"
 #include "source/option_files.hpp"
@@ -17,9 +16,9 @@ std::string where(const ConnectionSettings& s) {
 }
 
 [[noreturn]] void query_failed(MYSQL* conn, const char* what) {
-    throw QueryError(mysql_errno(conn), std::string(what) + " (erro " +
-                                            std::to_string(mysql_errno(conn)) +
-                                            "): " + mysql_error(conn));
+    throw DatabaseFailure(DatabaseFailure::Cause::statement, mysql_errno(conn),
+                          std::string(what) + " (erro " + std::to_string(mysql_errno(conn)) +
+                              "): " + mysql_error(conn));
 }
 
 struct Column {
@@ -70,18 +69,13 @@ void read_rows(MYSQL* conn, MYSQL_RES* res, const std::vector<Column>& cols, Tex
 MysqlResult result_of(MYSQL* conn, MYSQL_RES* res) {
     if (res == nullptr) {
         if (mysql_errno(conn) != 0) query_failed(conn, "falha ao receber o resultado");
-        throw QueryError(0, "a consulta não devolveu linhas");
+        throw DatabaseFailure(DatabaseFailure::Cause::statement, 0,
+                              "a consulta não devolveu linhas");
     }
     return MysqlResult(res);
 }
 
 }  // namespace
-
-ConnectionSettings connection_settings_from_run_config() {
-    const RunConfig& c = run_config();
-    return {c.db_host.get(), c.db_port.get(), c.db_user.get(), c.db_password.get(),
-            c.database.get()};
-}
 
 unsigned parse_port(std::string_view text) {
     unsigned port = 0;
@@ -89,8 +83,9 @@ unsigned parse_port(std::string_view text) {
     bool digits_only = !text.empty() && text.find_first_not_of("0123456789") == text.npos;
     if (!digits_only || ec != std::errc() || end != text.data() + text.size() || port == 0 ||
         port > 65535)
-        throw ConnectionError(0, "porta do MySQL inválida: '" + std::string(text) +
-                                     "' (esperado um número de 1 a 65535)");
+        throw DatabaseFailure(DatabaseFailure::Cause::connection, 0,
+                              "porta do MySQL inválida: '" + std::string(text) +
+                                  "' (esperado um número de 1 a 65535)");
     return port;
 }
 
@@ -113,7 +108,9 @@ MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
         }
     }
     MysqlConnection conn(mysql_init(nullptr));
-    if (!conn) throw ConnectionError(0, "sem memória para a conexão MySQL");
+    if (!conn)
+        throw DatabaseFailure(DatabaseFailure::Cause::connection, 0,
+                              "sem memória para a conexão MySQL");
     mysql_optionsv(conn.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
     // The handshake can only name a character set's default collation; the session
     // collation is fixed right after login, before any statement of ours.
@@ -123,7 +120,7 @@ MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
     mysql_optionsv(conn.get(), MYSQL_OPT_PROTOCOL, &protocol);
     if (!mysql_real_connect(conn.get(), settings.host.c_str(), settings.user.c_str(),
                             password.c_str(), settings.database.c_str(), port, nullptr, 0)) {
-        throw ConnectionError(mysql_errno(conn.get()),
+        throw DatabaseFailure(DatabaseFailure::Cause::connection, mysql_errno(conn.get()),
                               "falha ao conectar ao MySQL (" + where(settings) + password_origin +
                                   ", erro " + std::to_string(mysql_errno(conn.get())) +
                                   "): " + mysql_error(conn.get()));
@@ -159,8 +156,9 @@ CustomerRows obterDadosCliente(MYSQL* conn) {
     MysqlResult res = result_of(conn, mysql_use_result(conn));
     std::vector<Column> cols = columns_of(res.get());
     if (cols.size() != kFieldCount)
-        throw QueryError(0, "a consulta de clientes devolveu " + std::to_string(cols.size()) +
-                                " colunas, esperadas " + std::to_string(kFieldCount));
+        throw DatabaseFailure(DatabaseFailure::Cause::statement, 0,
+                              "a consulta de clientes devolveu " + std::to_string(cols.size()) +
+                                  " colunas, esperadas " + std::to_string(kFieldCount));
     CustomerRows rows;
     BatchedRows batched(conn, res.get());
     while (MYSQL_ROW row = batched.next()) {

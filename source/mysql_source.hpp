@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/failure.hpp"
 #include "source/customer_record.hpp"
-#include "source/source_error.hpp"
 #include "source/value.hpp"
 
 namespace tessim {
@@ -34,16 +34,13 @@ struct ConnectionSettings {
     std::string database;
 };
 
-// From the installed run configuration (db_host ... database).
-ConnectionSettings connection_settings_from_run_config();
-
-// A TCP port 1-65535 written in decimal digits only; anything else throws ConnectionError
+// A TCP port 1-65535 written in decimal digits only; anything else throws DatabaseFailure
 // (port 0 would silently mean "the default port" to the client library).
 unsigned parse_port(std::string_view text);
 
 // Opens the connection with character set utf8mb4 and collation utf8mb4_general_ci, over
 // TCP to host:port. An empty password is looked up in the MySQL option files
-// (source/option_files.hpp); nothing else is taken from them. Throws ConnectionError with the
+// (source/option_files.hpp); nothing else is taken from them. Throws DatabaseFailure with the
 // server's error number and text (naming the file that gave the password, if one did).
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings);
 // The same with the option files to read for an empty password (password_option_files()
@@ -51,11 +48,11 @@ MysqlConnection connect_to_mysql(const ConnectionSettings& settings);
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
                                  const std::vector<std::string>& option_files);
 
-// Sends `sql` as one text-protocol statement and stores the whole result. Throws
-// QueryError when the server rejects it or the connection breaks.
+// Used by tests. Sends `sql` as one text-protocol statement and stores the whole result. Throws
+// DatabaseFailure when the server rejects it or the connection breaks.
 MysqlResult run_statement(MYSQL* conn, std::string_view sql);
 
-// Any result as Values, for tools and tests; the customer fetch does not go through it.
+// Used by tests. Any result as Values; the customer fetch does not go through it.
 struct QueryTable {
     TextStore texts;
     std::vector<std::string> columns;

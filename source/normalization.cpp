@@ -9,6 +9,7 @@
 #include <system_error>
 #include <utility>
 
+#include "source/blanks.hpp"
 #include "textfix/fix_text.hpp"
 #include "utf8/utf8.hpp"
 
@@ -19,20 +20,13 @@ namespace {
 Value zero_padding(const Value& v, std::size_t width, TextStore& texts);
 // A date or date-time read as a wall time of the local zone (mktime's reading, seconds only)
 // becomes that instant; fields outside the calendar (a year 0) stay the local date-time mktime
-// carries them to, and the store refuses them. Throws NormalizationError when mktime fails.
-Value local_datetime(const Value& v, LocalClock& clock);
+// carries them to, and the store refuses them. Fails the record when mktime fails.
+Value local_datetime(const CustomerRecord& raw, std::size_t field, LocalClock& clock);
 
 bool all_zero_digits(std::string_view digits) {
     for (char c : digits)
         if (c >= '1' && c <= '9') return false;
     return true;
-}
-
-std::string_view trim_blanks(std::string_view s) {
-    constexpr std::string_view kBlanks = " \t\n\r\f\v";
-    std::size_t b = s.find_first_not_of(kBlanks);
-    if (b == s.npos) return {};
-    return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
 }
 
 // How a value reads in error messages and, for kinds other than text and integer, in the
@@ -53,18 +47,10 @@ std::string as_text(const Value& v) {
             auto r = std::to_chars(buf, buf + sizeof buf, v.floating());
             return std::string(buf, r.ptr);
         }
-        case Kind::date: {
-            CivilTime t = v.time();
-            std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", t.year, t.month, t.day);
-            return buf;
-        }
-        case Kind::datetime: {
-            CivilTime t = v.time();
-            int n = std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month,
-                                  t.day, t.hour, t.minute, t.second);
-            if (t.microsecond) std::snprintf(buf + n, sizeof buf - n, ".%06d", t.microsecond);
-            return buf;
-        }
+        case Kind::date:
+            return civil_text(v.time(), CivilForm::date);
+        case Kind::datetime:
+            return civil_text(v.time(), CivilForm::date_time);
         case Kind::instant: {
             auto r = std::to_chars(buf, buf + sizeof buf, v.instant());
             return std::string(buf, r.ptr);
@@ -74,8 +60,7 @@ std::string as_text(const Value& v) {
 }
 
 [[noreturn]] void fail(const CustomerRecord& record, std::size_t field, const std::string& why) {
-    throw NormalizationError("campo " + std::string(kFields[field].name) +
-                             " do contrato idServico=" + as_text(record[idServico]) + ": " + why);
+    throw DatabaseFailure(std::string(kFields[field].name), as_text(record[idServico]), why);
 }
 
 Value repaired(const Value& v, TextStore& texts, std::string& scratch) {
@@ -148,14 +133,6 @@ double price(const CustomerRecord& raw, std::size_t field) {
     }
 }
 
-Value local_datetime_of(const CustomerRecord& raw, std::size_t field, LocalClock& clock) {
-    try {
-        return local_datetime(raw[field], clock);
-    } catch (const NormalizationError& e) {
-        fail(raw, field, e.what());
-    }
-}
-
 // One field by its rule. Each field is its own instance, so the rule is settled when this
 // is compiled and a record costs no lookup in the table.
 template <std::size_t F>
@@ -174,7 +151,7 @@ void normalize_field(CustomerRecord& record, TextStore& texts, std::string& scra
     } else if constexpr (rule == Rule::padded_14) {
         v = zero_padding(v, 14, texts);
     } else if constexpr (rule == Rule::local_datetime) {
-        v = local_datetime_of(record, F, clock);
+        v = local_datetime(record, F, clock);
     } else if constexpr (rule == Rule::whole_number) {
         v = Value::of_integer(whole_number(record, F));
     } else if constexpr (rule == Rule::price) {
@@ -227,19 +204,19 @@ Value zero_padding(const Value& v, std::size_t width, TextStore& texts) {
     return Value::of_text(texts.keep(padded));
 }
 
-Value local_datetime(const Value& v, LocalClock& clock) {
+Value local_datetime(const CustomerRecord& raw, std::size_t field, LocalClock& clock) {
+    const Value& v = raw[field];
     if (!has_value(v)) return Value::null();
     if (v.kind() != Kind::date && v.kind() != Kind::datetime)
-        throw NormalizationError("não é data nem data/hora: " + as_text(v));
+        fail(raw, field, "não é data nem data/hora: " + as_text(v));
     CivilTime c = v.time();
     c.microsecond = 0;
     const std::optional<std::int64_t> seconds = clock.epoch_seconds(c);
-    if (!seconds) throw NormalizationError("mktime não converte " + as_text(v));
+    if (!seconds) fail(raw, field, "mktime não converte " + as_text(v));
     if (is_calendar_time(c)) return Value::of_instant(*seconds * 1000000);
     const auto instant = static_cast<std::time_t>(*seconds);
     std::tm local{};
-    if (!localtime_r(&instant, &local))
-        throw NormalizationError("localtime não converte " + as_text(v));
+    if (!localtime_r(&instant, &local)) fail(raw, field, "localtime não converte " + as_text(v));
     return Value::of_datetime({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                                local.tm_min, local.tm_sec, 0});
 }

@@ -12,14 +12,6 @@
 
 namespace tessim {
 
-// A field that cannot be normalised. The message names the field and the contract
-// (idServico), so the operator can find the row; nothing in the run answers for it.
-class NormalizationError : public UnhandledFailure {
-  public:
-    explicit NormalizationError(const std::string& what)
-        : UnhandledFailure("tessim::NormalizationError", what) {}
-};
-
 // Null, the empty text and numbers equal to zero have no value; everything else has one
 // (blanks, the text "0", any date).
 bool has_value(const Value& v);
@@ -32,8 +24,9 @@ class Normalizer {
     // the raw bytes, so the raw rows' TextStore must outlive the records.
     explicit Normalizer(TextStore& texts) : texts_(texts) {}
 
-    // Rewrites `record` in place, in field order. On a failure (NormalizationError naming
-    // the field and the contract) the fields before the failing one are already rewritten.
+    // Rewrites `record` in place, in field order. On a failure (a DatabaseFailure of the
+    // record, naming the field and the contract) the fields before the failing one are already
+    // rewritten.
     void normalize(CustomerRecord& record);
 
   private:

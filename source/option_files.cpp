@@ -12,7 +12,8 @@
 #include <memory>
 #include <string_view>
 
-#include "source/source_error.hpp"
+#include "core/failure.hpp"
+#include "source/blanks.hpp"
 
 namespace tessim {
 namespace {
@@ -24,17 +25,12 @@ constexpr std::string_view kGroups[] = {"client", "client-server", "client-maria
 constexpr int kMaxIncludeDepth = 10;
 
 [[noreturn]] void fail(const std::string& file, const std::string& why) {
-    throw ConnectionError(0, "arquivo de opções do MySQL " + file + ": " + why);
+    throw DatabaseFailure(DatabaseFailure::Cause::connection, 0,
+                          "arquivo de opções do MySQL " + file + ": " + why);
 }
 
 bool blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-std::string_view trim(std::string_view text) {
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 bool same_ignoring_case(std::string_view a, std::string_view b) {
@@ -48,7 +44,7 @@ bool starts_with_word(std::string_view line, std::string_view word, std::string_
     if (line.substr(0, word.size()) != word || line.size() == word.size() ||
         !blank(line[word.size()]))
         return false;
-    rest = trim(line.substr(word.size()));
+    rest = trim_blanks(line.substr(word.size()));
     return true;
 }
 
@@ -72,7 +68,7 @@ std::string option_value(std::string_view written) {
         }
         escaped = quote != 0 && c == '\\' && !escaped;
     }
-    written = trim(written);
+    written = trim_blanks(written);
     if (written.size() >= 2 && (written.front() == '\'' || written.front() == '"') &&
         written.back() == written.front())
         written = written.substr(1, written.size() - 2);
@@ -161,7 +157,7 @@ class Reader {
         std::string_view rest = *text;
         while (!rest.empty()) {
             const std::size_t end = rest.find('\n');
-            const std::string_view line = trim(rest.substr(0, end));
+            const std::string_view line = trim_blanks(rest.substr(0, end));
             rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
             ++line_number;
             const auto where = [&] { return "linha " + std::to_string(line_number); };
@@ -190,7 +186,7 @@ class Reader {
             const std::size_t equals = line.find('=');
             // A bare "password" asks the mysql client to prompt; there is no one to ask here.
             if (!in_our_group || equals == std::string_view::npos ||
-                !same_ignoring_case(trim(line.substr(0, equals)), "password"))
+                !same_ignoring_case(trim_blanks(line.substr(0, equals)), "password"))
                 continue;
             found = OptionFilePassword{option_value(line.substr(equals + 1)), path};
         }

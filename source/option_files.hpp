@@ -39,7 +39,7 @@ struct OptionFilePassword {
 };
 
 // The last password given over `files` read in order; nullopt when none gives one. Throws
-// ConnectionError (code 0) naming the file for a file that exists but cannot be used.
+// DatabaseFailure (connection, code 0) naming the file for a file that exists but cannot be used.
 std::optional<OptionFilePassword> password_from_option_files(const std::vector<std::string>& files);
 
 }  // namespace tessim

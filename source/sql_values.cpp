@@ -6,14 +6,16 @@
 #include <string>
 #include <system_error>
 
-#include "source/source_error.hpp"
+#include "core/clock.hpp"
+#include "core/failure.hpp"
 
 namespace tessim {
 namespace {
 
 [[noreturn]] void bad_value(std::string_view column, std::string_view bytes, const char* why) {
-    throw ValueError(0, "valor inválido na coluna '" + std::string(column) + "' (" + why + "): '" +
-                            std::string(bytes) + "'");
+    throw DatabaseFailure(DatabaseFailure::Cause::value, 0,
+                          "valor inválido na coluna '" + std::string(column) + "' (" + why +
+                              "): '" + std::string(bytes) + "'");
 }
 
 template <typename T>
@@ -33,15 +35,8 @@ int digits_at(std::string_view s, std::size_t pos, std::size_t width) {
     return v;
 }
 
-bool is_leap(int y) {
-    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-}
-
 bool real_day(int year, int month, int day) {
-    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (year < 1 || month < 1 || month > 12 || day < 1) return false;
-    int last = kDays[month - 1] + (month == 2 && is_leap(year) ? 1 : 0);
-    return day <= last;
+    return year >= 1 && month >= 1 && month <= 12 && day >= 1 && day <= days_in_month(year, month);
 }
 
 // "YYYY-MM-DD" at the start of `s`; false when the shape is wrong.

@@ -40,7 +40,7 @@ enum class ColumnKind : std::uint8_t {
 ColumnKind column_kind(const MYSQL_FIELD& field);
 
 // One value of a column of kind `kind`. `data` is null for SQL NULL. Texts and decimals
-// are copied into `texts`. Throws ValueError naming `column` when the bytes do not fit
+// are copied into `texts`. Throws DatabaseFailure naming `column` when the bytes do not fit
 // the kind (an UNSIGNED BIGINT above INT64_MAX, a malformed number).
 Value column_value(ColumnKind kind, const char* data, unsigned long length, TextStore& texts,
                    std::string_view column);

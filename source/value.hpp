@@ -20,9 +20,9 @@ namespace tessim {
 // (microseconds since the epoch); it is named "datetime" wherever a kind is shown.
 enum class Kind : std::uint8_t { null, integer, decimal, floating, text, date, datetime, instant };
 
-// Packed to 13 bytes: a run holds 31 values per contract, and three bytes of padding on each
-// would add nearly a quarter to them. The unaligned 8-byte reads this costs are cheap on the
-// processors we run on; the accessors read members by value, never by reference.
+// Packed to 13 bytes: a run holds one value per field of each contract, and three bytes of padding
+// on each would add nearly a quarter to them. The unaligned 8-byte reads this costs are cheap on
+// the processors we run on; the accessors read members by value, never by reference.
 #pragma pack(push, 1)
 class Value {
   public:

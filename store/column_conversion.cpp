@@ -2,40 +2,36 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <system_error>
 
-#include "ingress/errors.hpp"
+#include "core/failure.hpp"
 #include "store/printed_form.hpp"
 
 namespace tessim {
 
-std::optional<IntRange> int_range(std::string_view tipo) {
-    if (tipo == "BYTE") return IntRange{-128, 127};
-    if (tipo == "SHORT") return IntRange{-32768, 32767};
-    if (tipo == "INT") return IntRange{-2147483647, 2147483647};
-    if (tipo == "LONG")
+std::optional<IntRange> int_range(std::string_view type) {
+    if (type == "BYTE") return IntRange{-128, 127};
+    if (type == "SHORT") return IntRange{-32768, 32767};
+    if (type == "INT") return IntRange{-2147483647, 2147483647};
+    if (type == "LONG")
         return IntRange{std::numeric_limits<std::int64_t>::min() + 1,
                         std::numeric_limits<std::int64_t>::max()};
     return std::nullopt;
 }
 
-Family family_of(std::string_view tipo) {
-    if (int_range(tipo)) return Family::integer;
-    if (tipo == "DOUBLE" || tipo == "FLOAT") return Family::floating;
-    if (tipo == "STRING" || tipo == "VARCHAR" || tipo == "SYMBOL") return Family::text;
-    if (tipo == "TIMESTAMP" || tipo == "DATE") return Family::time;
+Family family_of(std::string_view type) {
+    if (int_range(type)) return Family::integer;
+    if (type == "DOUBLE" || type == "FLOAT") return Family::floating;
+    if (type == "STRING" || type == "VARCHAR" || type == "SYMBOL") return Family::text;
+    if (type == "TIMESTAMP" || type == "DATE") return Family::time;
     return Family::other;
 }
 
 std::int64_t local_micros(const CivilTime& t, LocalClock& clock) {
     auto refusal = [&t](const char* why) {
-        char buf[96];
-        std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%06d", t.year, t.month, t.day,
-                      t.hour, t.minute, t.second, t.microsecond);
-        return ingress::IngressError(ingress::ErrorCode::invalid_value,
-                                     std::string("local date-time ") + buf + why);
+        return ValueRefused(ValueRefused::By::clock, {}, {},
+                            "local date-time " + civil_text(t, CivilForm::date_time_micros) + why);
     };
     if (!is_calendar_time(t)) throw refusal(" is not a calendar time");
     const std::optional<std::int64_t> seconds = clock.epoch_seconds(t);
@@ -55,10 +51,10 @@ std::optional<std::int64_t> int_from_text(std::string_view s) {
 }
 
 std::optional<std::int64_t> int_from_decimal(std::string_view digits) {
-    const auto ponto = digits.find('.');
-    if (ponto != std::string_view::npos) {
-        if (digits.find_first_not_of('0', ponto + 1) != std::string_view::npos) return std::nullopt;
-        digits = digits.substr(0, ponto);
+    const auto point = digits.find('.');
+    if (point != std::string_view::npos) {
+        if (digits.find_first_not_of('0', point + 1) != std::string_view::npos) return std::nullopt;
+        digits = digits.substr(0, point);
     }
     if (digits == "-" || digits.empty()) return 0;
     return int_from_text(digits);
@@ -73,8 +69,8 @@ std::optional<std::int64_t> int_from_double(double d) {
 }
 
 std::optional<double> double_from_int(std::int64_t v) {
-    constexpr std::int64_t limite = std::int64_t{1} << 53;
-    if (v < -limite || v > limite) return std::nullopt;
+    constexpr std::int64_t exact = std::int64_t{1} << 53;
+    if (v < -exact || v > exact) return std::nullopt;
     return static_cast<double>(v);
 }
 
@@ -99,9 +95,9 @@ std::string describe(const Value& v) {
     return s;
 }
 
-void does_not_fit(const Value& valor, std::string_view tipo) {
-    throw ConversionError("o valor " + describe(valor) + " não cabe numa coluna " +
-                          std::string(tipo));
+void does_not_fit(const Value& value, std::string_view type) {
+    throw ValueRefused(ValueRefused::By::column_type, {}, {},
+                       "o valor " + describe(value) + " não cabe numa coluna " + std::string(type));
 }
 
 }  // namespace tessim

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -17,13 +16,6 @@
 
 namespace tessim {
 
-// A value that cannot reach its column without changing: thrown for the contract and column
-// it names, and not an ingestion failure (nothing the server said caused it).
-class ConversionError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
 // What a column's declared type (QuestDB's name, as SHOW COLUMNS gives it) accepts.
 enum class Family { integer, floating, text, time, other };
 
@@ -33,9 +25,9 @@ struct IntRange {
 
 // QuestDB keeps the smallest INT and LONG as their null, so those values would come back
 // as null: they are out of range here.
-std::optional<IntRange> int_range(std::string_view tipo);
+std::optional<IntRange> int_range(std::string_view type);
 
-Family family_of(std::string_view tipo);
+Family family_of(std::string_view type);
 
 // A date or date-time as the database delivered it: a field the normalisation keeps as read,
 // or a date whose fields mktime carried outside the calendar. It still has to go through the
@@ -44,8 +36,9 @@ struct LocalWallTime {
     CivilTime t;
 };
 
-// Microseconds since the epoch of a local wall time; refused (without the table and column,
-// which the caller adds) when it is not a calendar time or mktime cannot convert it.
+// Microseconds since the epoch of a local wall time. Throws ValueRefused (by the clock,
+// without the contract and column, which the caller adds) when it is not a calendar time or
+// mktime cannot convert it.
 std::int64_t local_micros(const CivilTime& t, LocalClock& clock);
 
 std::optional<std::int64_t> int_from_text(std::string_view s);
@@ -66,40 +59,40 @@ struct MadeText {
     std::string_view bytes;
 };
 
-// Hands `poe` a non-null `v` as it stands, the form a column of its own kind takes.
-template <class Poe>
-bool in_own_kind(const Value& v, Poe&& poe) {
+// Hands `put` a non-null `v` as it stands, the form a column of its own kind takes.
+template <class Put>
+bool in_own_kind(const Value& v, Put&& put) {
     switch (v.kind()) {
         case Kind::integer:
-            poe(v.integer());
+            put(v.integer());
             return true;
         case Kind::floating:
-            poe(v.floating());
+            put(v.floating());
             return true;
         case Kind::decimal:
-            poe(ingress::Decimal{v.text()});
+            put(ingress::Decimal{v.text()});
             return true;
         case Kind::text:
-            poe(ingress::Text{v.text()});
+            put(ingress::Text{v.text()});
             return true;
         case Kind::date:
         case Kind::datetime:
-            poe(LocalWallTime{v.time()});
+            put(LocalWallTime{v.time()});
             return true;
         case Kind::instant:
-            poe(ingress::TimestampMicros(v.instant()));
+            put(ingress::TimestampMicros(v.instant()));
             return true;
         default:
             return false;
     }
 }
 
-// Hands `poe` the form of a non-null `v` that a column of family `fam` (and, for integers,
-// range `faixa`) accepts, and answers true; answers false, without calling `poe`, when there
-// is no exact form. `poe` takes std::int64_t, double, ingress::Decimal, ingress::Text,
+// Hands `put` the form of a non-null `v` that a column of family `fam` (and, for integers,
+// range `range`) accepts, and answers true; answers false, without calling `put`, when there
+// is no exact form. `put` takes std::int64_t, double, ingress::Decimal, ingress::Text,
 // MadeText, ingress::TimestampMicros and LocalWallTime.
-template <class Poe>
-bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
+template <class Put>
+bool convert_for(const Value& v, Family fam, const IntRange& range, Put&& put) {
     switch (fam) {
         case Family::integer: {
             std::optional<std::int64_t> n;
@@ -119,24 +112,24 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
                 default:
                     break;
             }
-            if (!n || *n < faixa.min || *n > faixa.max) return false;
-            poe(*n);
+            if (!n || *n < range.min || *n > range.max) return false;
+            put(*n);
             return true;
         }
         case Family::floating:
             switch (v.kind()) {
                 case Kind::floating:
                 case Kind::decimal:
-                    return in_own_kind(v, poe);
+                    return in_own_kind(v, put);
                 case Kind::integer:
                     if (auto d = double_from_int(v.integer())) {
-                        poe(*d);
+                        put(*d);
                         return true;
                     }
                     return false;
                 case Kind::text:
                     if (auto d = double_from_text(v.text())) {
-                        poe(*d);
+                        put(*d);
                         return true;
                     }
                     return false;
@@ -146,20 +139,20 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
         case Family::text:
             switch (v.kind()) {
                 case Kind::text:
-                    return in_own_kind(v, poe);
+                    return in_own_kind(v, put);
                 case Kind::decimal:
-                    poe(MadeText{v.text()});
+                    put(MadeText{v.text()});
                     return true;
                 case Kind::integer: {
                     char buf[24];
                     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v.integer());
-                    poe(MadeText{std::string_view(buf, static_cast<std::size_t>(end - buf))});
+                    put(MadeText{std::string_view(buf, static_cast<std::size_t>(end - buf))});
                     return true;
                 }
                 case Kind::floating: {
                     if (!std::isfinite(v.floating())) return false;
-                    const std::string impresso = printed_float(v.floating());
-                    poe(MadeText{impresso});
+                    const std::string printed = printed_float(v.floating());
+                    put(MadeText{printed});
                     return true;
                 }
                 default:
@@ -168,9 +161,9 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
         case Family::time:
             if (v.kind() != Kind::date && v.kind() != Kind::datetime && v.kind() != Kind::instant)
                 return false;
-            return in_own_kind(v, poe);
+            return in_own_kind(v, put);
         case Family::other:
-            return in_own_kind(v, poe);
+            return in_own_kind(v, put);
     }
     return false;
 }
@@ -178,7 +171,9 @@ bool convert_for(const Value& v, Family fam, const IntRange& faixa, Poe&& poe) {
 // How a refused value reads in a message: its kind and, for texts and numbers, the value.
 std::string describe(const Value& v);
 
-// Refuses `valor` for a column declared as `tipo`, with ConversionError describing both.
-[[noreturn]] void does_not_fit(const Value& valor, std::string_view tipo);
+// Refuses `value` for a column declared as `type`: ValueRefused by the column's type,
+// describing both (without the contract and column, which the caller adds). Out of line, so
+// that the row loop stays small.
+[[noreturn]] void does_not_fit(const Value& value, std::string_view type);
 
 }  // namespace tessim

@@ -5,6 +5,7 @@
 #include <array>
 #include <ctime>
 #include <optional>
+#include <span>
 #include <system_error>
 
 #include "core/failure.hpp"
@@ -18,39 +19,35 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-std::string service_id(const DiscoveryEntry& contrato) {
-    const Value& id = contrato[idServico];
+std::string service_id(const CustomerRecord& contract) {
+    const Value& id = contract[idServico];
     if (id.kind() == Kind::integer) return std::to_string(id.integer());
     return describe(id);
 }
 
-// The one place where a value the table cannot take, or QuestDB refusing the rows, becomes
-// the run's failure: the "Erro: " line.
-template <class Work>
-void failing_as_store(Work&& work) {
-    try {
-        work();
-    } catch (const ConversionError& e) {
-        throw StoreFailure(e.what());
-    } catch (const ingress::IngressError& e) {
-        throw StoreFailure(e.what());
-    }
+// The one place where the line-protocol client's refusal becomes the run's failure: of a
+// value, while a contract's column was handed over, or of the rows otherwise.
+[[noreturn]] void client_refused(const ingress::IngressError& e, const CustomerRecord* contract,
+                                 std::string_view column = {}) {
+    if (contract == nullptr) throw RowsRefused(e.what());
+    throw ValueRefused(ValueRefused::By::client, service_id(*contract), std::string(column),
+                       e.what());
 }
 
 }  // namespace
 
 std::int64_t get_timestamp() {
-    timeval agora{};
-    gettimeofday(&agora, nullptr);
+    timeval now{};
+    gettimeofday(&now, nullptr);
     std::tm local{};
-    if (!localtime_r(&agora.tv_sec, &local))
+    if (!localtime_r(&now.tv_sec, &local))
         throw std::system_error(errno, std::generic_category(), "localtime");
     // Back through the local time zone. The daylight-saving flag that localtime gave is
     // kept, so that the repeated hour at the end of summer time maps back to the instant
     // it came from and not to the other one.
     const std::time_t seconds = std::mktime(&local);
     const double epoch =
-        static_cast<double>(seconds) + static_cast<double>(agora.tv_usec) / 1000000.0;
+        static_cast<double>(seconds) + static_cast<double>(now.tv_usec) / 1000000.0;
     return static_cast<std::int64_t>(epoch * 1000000000.0);
 }
 
@@ -65,117 +62,110 @@ std::string sender_conf(std::string_view quest_db_ip, std::string_view quest_db_
 namespace {
 
 ingress::RowShape row_shape() {
-    std::vector<ingress::ColumnName> nomes;
-    nomes.reserve(kColumnCount);
-    for (const std::size_t f : kRowOrder) nomes.emplace_back(kFields[f].column);
-    nomes.emplace_back(kRunTimestampColumn);
-    return ingress::RowShape(kTable, nomes, kDesignatedColumn);
+    std::vector<ingress::ColumnName> names;
+    names.reserve(kColumnCount);
+    for (const std::size_t f : kRowOrder) names.emplace_back(kFields[f].column);
+    names.emplace_back(kRunTimestampColumn);
+    return ingress::RowShape(kTable, names, kDesignatedColumn);
 }
 
 }  // namespace
 
-RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& existentes,
+RowPlan plan_rows(const std::vector<std::pair<std::string, std::string>>& declared,
                   std::int64_t timestamp) {
-    RowPlan m{.declared = {},
-              .family = {},
-              .minimum = {},
-              .maximum = {},
-              .timestamp = timestamp,
-              .shape = row_shape(),
-              .clock = {}};
+    RowPlan plan{.declared = {},
+                 .family = {},
+                 .minimum = {},
+                 .maximum = {},
+                 .timestamp = timestamp,
+                 .shape = row_shape(),
+                 .clock = {}};
     // Declared type of every column we write: what the table says, else the one the
     // creation statement gives it.
     for (std::size_t i = 0; i < kFieldCount; ++i)
-        m.declared[i] = std::string(type_of(kFields[kRowOrder[i]].clause));
-    m.declared[kFieldCount] = std::string(type_of(kRunTimestampClause));
-    for (const auto& [nome, tipo] : existentes)
+        plan.declared[i] = std::string(type_of(kFields[kRowOrder[i]].clause));
+    plan.declared[kFieldCount] = std::string(type_of(kRunTimestampClause));
+    for (const auto& [name, type] : declared)
         for (std::size_t i = 0; i < kColumnCount; ++i)
-            if (m.shape.column(i) == nome) m.declared[i] = tipo;
+            if (plan.shape.column(i) == name) plan.declared[i] = type;
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-        m.family[i] = static_cast<std::uint8_t>(family_of(m.declared[i]));
-        const IntRange faixa = int_range(m.declared[i]).value_or(IntRange{0, 0});
-        m.minimum[i] = faixa.min;
-        m.maximum[i] = faixa.max;
+        plan.family[i] = static_cast<std::uint8_t>(family_of(plan.declared[i]));
+        const IntRange range = int_range(plan.declared[i]).value_or(IntRange{0, 0});
+        plan.minimum[i] = range.min;
+        plan.maximum[i] = range.max;
     }
-    return m;
+    return plan;
 }
 
-template <class Linha>
-void write_row(const RowPlan& m, const DiscoveryEntry& contrato, Linha& linha) {
+template <class Row>
+void write_row(const RowPlan& plan, const CustomerRecord& contract, Row& row) {
     for (std::size_t i = 0; i < kFieldCount; ++i) {
-        const Value& valor = contrato[kRowOrder[i]];
-        if (valor.is_null()) continue;
-        auto poe = [&](auto forma) {
-            if constexpr (std::is_same_v<decltype(forma), MadeText>) {
-                linha.column(i, ingress::Text{forma.bytes});
-            } else if constexpr (std::is_same_v<decltype(forma), LocalWallTime>) {
-                std::int64_t micros = 0;
-                try {
-                    micros = local_micros(forma.t, m.clock);
-                } catch (const ingress::IngressError& e) {
-                    throw ingress::IngressError(
-                        e.code(), "table \"" + ingress::printable(m.shape.table()) +
-                                      "\", column \"" + ingress::printable(m.shape.column(i)) +
-                                      "\": " + e.what());
-                }
-                linha.column(i, ingress::TimestampMicros(micros));
+        const Value& value = contract[kRowOrder[i]];
+        if (value.is_null()) continue;
+        auto put = [&](auto form) {
+            if constexpr (std::is_same_v<decltype(form), MadeText>) {
+                row.column(i, ingress::Text{form.bytes});
+            } else if constexpr (std::is_same_v<decltype(form), LocalWallTime>) {
+                row.column(i, ingress::TimestampMicros(local_micros(form.t, plan.clock)));
             } else {
-                linha.column(i, forma);
+                row.column(i, form);
             }
         };
         try {
-            if (!convert_for(valor, static_cast<Family>(m.family[i]),
-                             IntRange{m.minimum[i], m.maximum[i]}, poe))
-                does_not_fit(valor, m.declared[i]);
-        } catch (const ConversionError& e) {
-            throw ConversionError("contrato idServico=" + service_id(contrato) + ", coluna " +
-                                  std::string(m.shape.column(i)) + ": " + e.what());
+            if (!convert_for(value, static_cast<Family>(plan.family[i]),
+                             IntRange{plan.minimum[i], plan.maximum[i]}, put))
+                does_not_fit(value, plan.declared[i]);
+        } catch (const ValueRefused& e) {
+            // The conversions know the value only; the operator needs the contract and the
+            // column to mend it.
+            throw ValueRefused(e.by(), service_id(contract), std::string(plan.shape.column(i)),
+                               e.what());
         } catch (const ingress::IngressError& e) {
-            // A value the client refuses before the wire (a NUL byte, ill-formed UTF-8)
-            // names its column; the operator also needs the contract to mend it.
-            throw ingress::IngressError(
-                e.code(), "contrato idServico=" + service_id(contrato) + ": " + e.what());
+            client_refused(e, &contract, plan.shape.column(i));
         }
     }
     // The run's time as a time value: an integer would be read as microseconds.
-    linha.column(kFieldCount, ingress::TimestampNanos(m.timestamp));
+    row.column(kFieldCount, ingress::TimestampNanos(plan.timestamp));
 }
 
-template void write_row(const RowPlan&, const DiscoveryEntry&, ingress::RowWriter&);
-template void write_row(const RowPlan&, const DiscoveryEntry&, ingress::RowChecker&);
+template void write_row(const RowPlan&, const CustomerRecord&, ingress::RowWriter&);
+template void write_row(const RowPlan&, const CustomerRecord&, ingress::RowChecker&);
 
-void check_values(const DiscoveryList& lista,
-                  const std::vector<std::pair<std::string, std::string>>& declaradas) {
-    failing_as_store([&] {
-        const RowPlan montagem = plan_rows(declaradas, 0);
-        ingress::RowChecker linha(montagem.shape);
-        for (const DiscoveryEntry& contrato : lista.entries) write_row(montagem, contrato, linha);
-    });
+void check_values(std::span<const CustomerRecord> contracts,
+                  const std::vector<std::pair<std::string, std::string>>& declared) {
+    try {
+        const RowPlan plan = plan_rows(declared, 0);
+        ingress::RowChecker row(plan.shape);
+        for (const CustomerRecord& contract : contracts) write_row(plan, contract, row);
+    } catch (const ingress::IngressError& e) {
+        client_refused(e, nullptr);
+    }
 }
 
-void ingestion_phase(const DiscoveryList& lista, const QuestDbQuery& consulta,
-                     const std::string& conf_sender) {
+void ingestion_phase(std::span<const CustomerRecord> contracts, const QuestDbQuery& query,
+                     const std::string& sender_conf) {
     const std::int64_t timestamp = get_timestamp();
-    // A conversion failure here means a column's declared type changed since check_values
-    // looked.
-    failing_as_store([&] {
-        const std::optional<Json> lista_colunas = consulta(std::string(kShowColumns));
-        if (!lista_colunas)
-            throw std::runtime_error("sem resposta a SHOW COLUMNS na verificação final");
-        // Missing "dataset" (the table is still missing) is not an ingestion failure: it
-        // throws through, and nothing is written.
-        if (lista_colunas->at("dataset").empty()) return;
+    const std::optional<Json> lista_colunas = query(std::string(kShowColumns));
+    if (!lista_colunas)
+        throw QueryEndpointFailure(QueryEndpointFailure::Cause::no_answer,
+                                   std::string(kShowColumns),
+                                   "sem resposta a SHOW COLUMNS na verificação final");
+    // Missing "dataset" (the table is still missing) throws through, and nothing is written.
+    if (lista_colunas->at("dataset").empty()) return;
 
-        const RowPlan montagem = plan_rows(existing_columns(*lista_colunas), timestamp);
-
-        auto sender = ingress::Sender::from_conf(conf_sender);
-        sender.write_rows(montagem.shape, lista.entries.size(),
-                          [&](std::size_t i, ingress::RowWriter& linha) {
-                              write_row(montagem, lista.entries[i], linha);
+    // A refused value here means a column's declared type changed since check_values looked.
+    try {
+        const RowPlan plan = plan_rows(existing_columns(*lista_colunas), timestamp);
+        auto sender = ingress::Sender::from_conf(sender_conf);
+        sender.write_rows(plan.shape, contracts.size(),
+                          [&](std::size_t i, ingress::RowWriter& row) {
+                              write_row(plan, contracts[i], row);
                               return ingress::TimestampNanos::now();
                           });
         sender.close();
-    });
+    } catch (const ingress::IngressError& e) {
+        client_refused(e, nullptr);
+    }
 }
 
 }  // namespace tessim

@@ -6,8 +6,8 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/run_config.hpp"
-#include "process/console.hpp"
+#include "core/constants.hpp"
+#include "core/failure.hpp"
 #include "store/answer_parse.hpp"
 #include "store/form_encode.hpp"
 
@@ -26,14 +26,13 @@ size_t append_body(char* data, size_t size, size_t count, void* target) {
 void set_option(CURL* curl, CURLoption option, auto value) {
     const CURLcode code = curl_easy_setopt(curl, option, value);
     if (code != CURLE_OK)
-        throw std::runtime_error(std::string("libcurl recusou uma opção: ") +
-                                 curl_easy_strerror(code));
+        throw std::logic_error(std::string("libcurl recusou uma opção: ") +
+                               curl_easy_strerror(code));
 }
 
-// One GET of /exec: the body whatever the HTTP status, or nullopt with libcurl's description
-// of the failure in `falha`.
-std::optional<std::string> exchange(const std::string& base_url, const std::string& sql_query,
-                                    std::string& falha) {
+// One GET of /exec: the body whatever the HTTP status. A failed exchange throws its
+// QueryEndpointFailure with libcurl's description of the failure.
+std::string exchange(const std::string& base_url, const std::string& sql_query) {
     const std::string url =
         base_url + "/exec?" + form_encode({{"query", sql_query}, {"fmt", "json"}});
     const std::string user(kQuestDbUser);
@@ -55,50 +54,51 @@ std::optional<std::string> exchange(const std::string& base_url, const std::stri
     // The address comes from the command line only: an http_proxy in the environment must
     // not reroute the request.
     set_option(c, CURLOPT_NOPROXY, "*");
-    // A single-threaded run with a run-time limiter of its own: libcurl must not install
-    // signal handlers (its resolver would otherwise use SIGALRM).
+    // The request runs on the run-time limiter's worker thread: libcurl must not install
+    // signal handlers (its resolver would otherwise use SIGALRM, process-wide).
     set_option(c, CURLOPT_NOSIGNAL, 1L);
     set_option(c, CURLOPT_WRITEFUNCTION, &append_body);
     set_option(c, CURLOPT_WRITEDATA, static_cast<void*>(&body));
 
     const CURLcode code = curl_easy_perform(c);
-    if (code != CURLE_OK) {
-        falha = error_text[0] != '\0' ? std::string(error_text) : curl_easy_strerror(code);
-        return std::nullopt;
-    }
+    if (code != CURLE_OK)
+        throw QueryEndpointFailure(
+            QueryEndpointFailure::Cause::transport, sql_query,
+            error_text[0] != '\0' ? std::string(error_text) : curl_easy_strerror(code));
     return body;
 }
 
 }  // namespace
 
-std::string questdb_exec_base() {
-    return "http://" + run_config().quest_db_ip.get() + ":9000";
+std::string questdb_exec_base(std::string_view quest_db_ip) {
+    return "http://" + std::string(quest_db_ip) + ":9000";
 }
 
-std::optional<nlohmann::ordered_json> run_query_at(const std::string& base_url,
-                                                   const std::string& sql_query) {
-    std::string falha;
-    const std::optional<std::string> body = exchange(base_url, sql_query, falha);
-    if (!body) {
-        tavmolibrary::process_library::print_line("Error: " + falha);
-        return std::nullopt;
-    }
-    return parse_answer(*body);
+nlohmann::ordered_json query_answer(const std::string& base_url, const std::string& sql_query) {
+    return parse_answer(exchange(base_url, sql_query));
 }
 
-std::optional<nlohmann::ordered_json> silent_query(const std::string& sql_query) {
-    std::string falha;
-    const std::optional<std::string> body = exchange(questdb_exec_base(), sql_query, falha);
-    if (!body) return std::nullopt;
+std::optional<nlohmann::ordered_json> run_query(const std::string& base_url,
+                                                const std::string& sql_query,
+                                                const LineSink& print) {
+    std::string body;
     try {
-        return parse_answer(*body);
-    } catch (const nlohmann::json::exception&) {
+        body = exchange(base_url, sql_query);
+    } catch (const QueryEndpointFailure& failure) {
+        print("Error: " + std::string(failure.what()));
         return std::nullopt;
     }
+    return parse_answer(body);
 }
 
-std::optional<nlohmann::ordered_json> run_query(const std::string& sql_query) {
-    return run_query_at(questdb_exec_base(), sql_query);
+std::optional<nlohmann::ordered_json> silent_query(const std::string& base_url,
+                                                   const std::string& sql_query) {
+    try {
+        return query_answer(base_url, sql_query);
+    } catch (const QueryEndpointFailure&) {
+    } catch (const nlohmann::json::exception&) {
+    }
+    return std::nullopt;
 }
 
 }  // namespace tessim

@@ -1,5 +1,8 @@
 #pragma once
 // The QuestDB SQL query endpoint: one statement per HTTP GET to /exec, answer parsed as JSON.
+// Each call sends `sql_query` to `base_url` + "/exec" (base_url as "http://host:port") with
+// the parameters query and fmt=json and basic authentication; the body is parsed whatever the
+// HTTP status, and a body that is not JSON throws nlohmann::json::exception.
 
 #include <optional>
 #include <string>
@@ -7,25 +10,26 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/constants.hpp"
+#include "store/line_sink.hpp"
 
 namespace tessim {
 
 // The query endpoint always listens on port 9000 of the configured QuestDB address.
-std::string questdb_exec_base();
+std::string questdb_exec_base(std::string_view quest_db_ip);
 
-// Sends `sql_query` to `base_url` + "/exec" (base_url as "http://host:port") with the
-// parameters query and fmt=json and basic authentication, and returns the parsed body
-// whatever the HTTP status. A failed exchange prints "Error: " and libcurl's description of
-// the failure on standard output and yields nullopt. A body that is not JSON throws.
-std::optional<nlohmann::ordered_json> run_query_at(const std::string& base_url,
-                                                   const std::string& sql_query);
+// The answer; a failed exchange throws QueryEndpointFailure (transport) with libcurl's
+// description of the failure.
+nlohmann::ordered_json query_answer(const std::string& base_url, const std::string& sql_query);
 
-// run_query_at on questdb_exec_base() of the Run configuration.
-std::optional<nlohmann::ordered_json> run_query(const std::string& sql_query);
+// The same, but a failed exchange writes "Error: " and that description to `print` and
+// yields nullopt.
+std::optional<nlohmann::ordered_json> run_query(const std::string& base_url,
+                                                const std::string& sql_query,
+                                                const LineSink& print);
 
 // The same exchange for a look that must not change what a run prints: a failed exchange
 // and a body that is not JSON both yield nullopt, silently.
-std::optional<nlohmann::ordered_json> silent_query(const std::string& sql_query);
+std::optional<nlohmann::ordered_json> silent_query(const std::string& base_url,
+                                                   const std::string& sql_query);
 
 }  // namespace tessim

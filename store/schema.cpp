@@ -1,16 +1,13 @@
 #include "store/schema.hpp"
 
-#include <stdexcept>
-
+#include "core/failure.hpp"
 #include "core/palette.hpp"
-#include "process/console.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 #include "utf8/utf8.hpp"
 
 namespace tessim {
 
-using tavmolibrary::process_library::print_line;
 using Json = nlohmann::ordered_json;
 
 // Kept byte for byte, trailing spaces included: operators compare it with what QuestDB
@@ -55,50 +52,54 @@ const std::string_view kCreateTable =
     "        ";
 
 std::vector<std::pair<std::string, std::string>> colunas_tabela() {
-    std::vector<std::pair<std::string, std::string>> lista;
-    lista.reserve(kColumnCount);
-    auto add = [&lista](std::string_view column, std::string_view clause) {
+    std::vector<std::pair<std::string, std::string>> statements;
+    statements.reserve(kColumnCount);
+    auto add = [&statements](std::string_view column, std::string_view clause) {
         std::string alter = "ALTER TABLE tessimClientes ADD COLUMN ";
         alter.append(column).append(" ").append(clause);
-        lista.emplace_back(std::string(column), std::move(alter));
+        statements.emplace_back(std::string(column), std::move(alter));
     };
     for (const std::size_t f : kAlterOrder) add(kFields[f].column, kFields[f].clause);
     add(kRunTimestampColumn, kRunTimestampClause);
-    return lista;
+    return statements;
 }
 
 namespace {
 
 // Where a SHOW COLUMNS row keeps a piece: the answer's "columns" description names them;
 // QuestDB puts "column" and "type" first, which is the fallback.
-std::size_t cell_position(const Json& lista_colunas, std::string_view nome, std::size_t padrao) {
-    const auto descricao = lista_colunas.find("columns");
-    if (descricao == lista_colunas.end() || !descricao->is_array()) return padrao;
-    for (std::size_t i = 0; i < descricao->size(); ++i) {
-        const Json& coluna = (*descricao)[i];
-        if (coluna.is_object() && coluna.value("name", std::string()) == nome) return i;
+std::size_t cell_position(const Json& lista_colunas, std::string_view name, std::size_t fallback) {
+    const auto description = lista_colunas.find("columns");
+    if (description == lista_colunas.end() || !description->is_array()) return fallback;
+    for (std::size_t i = 0; i < description->size(); ++i) {
+        const Json& column = (*description)[i];
+        if (column.is_object() && column.value("name", std::string()) == name) return i;
     }
-    return padrao;
+    return fallback;
+}
+
+[[noreturn]] void malformed(const char* why) {
+    throw QueryEndpointFailure(QueryEndpointFailure::Cause::malformed_answer,
+                               std::string(kShowColumns), why);
 }
 
 }  // namespace
 
 std::vector<std::pair<std::string, std::string>> existing_columns(const Json& lista_colunas) {
-    if (!lista_colunas.is_object())
-        throw std::invalid_argument("resposta de SHOW COLUMNS não é um objeto");
+    if (!lista_colunas.is_object()) malformed("resposta de SHOW COLUMNS não é um objeto");
     const auto dataset = lista_colunas.find("dataset");
     if (dataset == lista_colunas.end() || !dataset->is_array())
-        throw std::invalid_argument("resposta de SHOW COLUMNS sem lista \"dataset\"");
-    const std::size_t pos_nome = cell_position(lista_colunas, "column", 0);
-    const std::size_t pos_tipo = cell_position(lista_colunas, "type", 1);
-    std::vector<std::pair<std::string, std::string>> colunas;
-    colunas.reserve(dataset->size());
-    for (const Json& linha : *dataset) {
+        malformed("resposta de SHOW COLUMNS sem lista \"dataset\"");
+    const std::size_t name_at = cell_position(lista_colunas, "column", 0);
+    const std::size_t type_at = cell_position(lista_colunas, "type", 1);
+    std::vector<std::pair<std::string, std::string>> columns;
+    columns.reserve(dataset->size());
+    for (const Json& row : *dataset) {
         // .at() and get<std::string>() throw on a short row or a non-text cell.
-        colunas.emplace_back(linha.at(pos_nome).get<std::string>(),
-                             linha.at(pos_tipo).get<std::string>());
+        columns.emplace_back(row.at(name_at).get<std::string>(),
+                             row.at(type_at).get<std::string>());
     }
-    return colunas;
+    return columns;
 }
 
 std::vector<std::pair<std::string, std::string>> declared_columns(
@@ -106,52 +107,47 @@ std::vector<std::pair<std::string, std::string>> declared_columns(
     if (!lista_colunas) return {};
     try {
         return existing_columns(*lista_colunas);
-    } catch (const std::exception&) {
-        return {};
+    } catch (const QueryEndpointFailure&) {
+    } catch (const nlohmann::json::exception&) {
     }
+    return {};
 }
 
 std::size_t dataset_size(const std::optional<Json>& lista_colunas) {
-    if (!lista_colunas) throw std::invalid_argument("sem resposta a SHOW COLUMNS");
-    if (!lista_colunas->is_object())
-        throw std::invalid_argument("resposta de SHOW COLUMNS não é um objeto");
+    if (!lista_colunas)
+        throw QueryEndpointFailure(QueryEndpointFailure::Cause::no_answer,
+                                   std::string(kShowColumns), "sem resposta a SHOW COLUMNS");
+    if (!lista_colunas->is_object()) malformed("resposta de SHOW COLUMNS não é um objeto");
     const Json& dataset = lista_colunas->at("dataset");
     if (dataset.is_array() || dataset.is_object()) return dataset.size();
     if (dataset.is_string()) return utf8::code_points(dataset.get_ref<const std::string&>());
-    throw std::invalid_argument("\"dataset\" sem comprimento");
+    malformed("\"dataset\" sem comprimento");
 }
 
-void ensure_table(const QuestDbQuery& consulta) {
+void truncate_and_fit_table(const QuestDbQuery& query, const LineSink& print) {
     // The truncation's answer is not looked at: for a missing table it is an error answer,
     // and the check below finds that out anyway.
-    consulta(std::string(kTruncateTable));
-    const auto colunas = colunas_tabela();
-    const std::optional<Json> lista_colunas = consulta(std::string(kShowColumns));
+    query(std::string(kTruncateTable));
+    const auto alters = colunas_tabela();
+    const std::optional<Json> lista_colunas = query(std::string(kShowColumns));
 
-    // Any failure while counting or migrating means the table is not in a state we can
-    // widen, and creating it is the recovery. Only std::exception is caught: the run-time
-    // limiter's end-of-run request must pass through.
+    // Whatever fails while counting or migrating (an absent or malformed answer, a body that
+    // is not JSON, an answer that cannot be printed), the table is not in a state we can
+    // widen, and creating it is the recovery.
     try {
         if (dataset_size(lista_colunas) > kColumnCount - 1) return;
-        print_line(std::string(YELLOW) +
-                   "O QuestDB se encontra com a tabela desatualizada, atualizando tabela!" +
-                   std::string(RESET));
-        for (const auto& [nome, alter] : colunas) {
-            const std::optional<Json> resultado = consulta(alter);
-            print_line(printed_form(resultado));
-        }
+        print(std::string(YELLOW) +
+              "O QuestDB se encontra com a tabela desatualizada, atualizando tabela!" +
+              std::string(RESET));
+        for (const auto& [column, alter] : alters) print(printed_form(query(alter)));
         return;
     } catch (const std::exception&) {
     }
 
-    print_line(std::string(YELLOW) + "Tabela tessimClientes não encontrada, criando tabela!" +
-               std::string(RESET));
-    const std::optional<Json> criacaoTabela = consulta(std::string(kCreateTable));
-    print_line(printed_form(criacaoTabela));
-}
-
-void ensure_table() {
-    ensure_table(&run_query);
+    print(std::string(YELLOW) + "Tabela tessimClientes não encontrada, criando tabela!" +
+          std::string(RESET));
+    const std::optional<Json> criacaoTabela = query(std::string(kCreateTable));
+    print(printed_form(criacaoTabela));
 }
 
 }  // namespace tessim

@@ -1,6 +1,6 @@
 #pragma once
 // The schema phase of the store writer: empty tessimClientes, then make sure it exists with
-// its 32 columns, widening it or creating it when needed.
+// all its columns, widening it or creating it when needed.
 
 #include <functional>
 #include <optional>
@@ -13,23 +13,25 @@
 
 #include "core/constants.hpp"
 #include "core/fields.hpp"
+#include "store/line_sink.hpp"
 
 namespace tessim {
 
 inline constexpr std::string_view kTruncateTable = "TRUNCATE TABLE tessimClientes;";
 inline constexpr std::string_view kShowColumns = "SHOW COLUMNS FROM tessimClientes";
 
-// Column name -> its ALTER ... ADD COLUMN statement, for the 32 columns in the migration
+// Column name -> its ALTER ... ADD COLUMN statement, for every column in the migration
 // order (which differs from the creation statement in where motivoRescisao, ruc and
 // tipoPessoa stand).
 std::vector<std::pair<std::string, std::string>> colunas_tabela();
 
-// The CREATE TABLE statement, sent byte for byte as it stands (1476 characters). Its column
+// The CREATE TABLE statement, sent byte for byte as it stands. Its column
 // lines are the field table's columns and clauses in creation order, then the run timestamp.
 extern const std::string_view kCreateTable;
 
-// The (name, type) pairs of the "dataset" of a SHOW COLUMNS answer. Throws when the answer
-// is not an object with a list "dataset" whose rows carry a name and a type text.
+// The (name, type) pairs of the "dataset" of a SHOW COLUMNS answer. Throws
+// QueryEndpointFailure when the answer is not an object with a list "dataset", and
+// nlohmann::json::exception for a row without a name and a type text.
 std::vector<std::pair<std::string, std::string>> existing_columns(
     const nlohmann::ordered_json& lista_colunas);
 
@@ -41,16 +43,17 @@ std::vector<std::pair<std::string, std::string>> declared_columns(
     const std::optional<nlohmann::ordered_json>& lista_colunas);
 
 // The number of elements of the answer's "dataset": rows of a list, members of an object,
-// characters of a text. Throws when the answer is absent or not an object, when "dataset"
-// is missing, or when it is a value without a length (number, true/false, null).
+// characters of a text. Throws QueryEndpointFailure when the answer is absent, not an object
+// or its "dataset" a value without a length (number, true/false, null), and
+// nlohmann::json::exception when "dataset" is missing.
 std::size_t dataset_size(const std::optional<nlohmann::ordered_json>& lista_colunas);
 
 using QuestDbQuery =
     std::function<std::optional<nlohmann::ordered_json>(const std::string& sql_query)>;
 
-// The schema phase over run_query.
-void ensure_table();
-// The same over another way of reaching /exec (tests point it at a local responder).
-void ensure_table(const QuestDbQuery& consulta);
+// The schema phase: empties the table, then widens it (an ALTER statement per column) when it has
+// fewer columns than ours, or creates it when the check fails in any way; the lines it
+// writes go to `print`.
+void truncate_and_fit_table(const QuestDbQuery& query, const LineSink& print);
 
 }  // namespace tessim

@@ -1,15 +1,25 @@
 #pragma once
-// The store writer: mirrors one run's discovery list into the QuestDB table tessimClientes.
+// The store writer: mirrors one run's contracts into the QuestDB table tessimClientes.
 
-#include "discovery/discovery_list.hpp"
+#include <span>
+#include <string>
+
+#include "source/customer_record.hpp"
+#include "store/line_sink.hpp"
 
 namespace tessim {
 
+// The QuestDB a run loads, as the command line gave it, and where the store's lines go.
+struct QuestDbTarget {
+    std::string address;         // the query endpoint is on port 9000 of it
+    std::string ingestion_port;  // the rows go here
+    LineSink print;
+};
+
 // Every value checked against the table's declared types, then the schema phase, then the
-// ingestion phase, against the QuestDB of the Run configuration (query endpoint on port 9000
-// of quest_db_ip, rows to quest_db_port). Throws StoreFailure when a value cannot be stored
-// (the table is left as it was) or when the ingestion client failed (the table was emptied
-// and holds only what was delivered); other failures throw as they are.
-void sendQuestDB(const DiscoveryList& descobertaClientes);
+// ingestion phase. Throws ValueRefused when a value cannot be stored (the table is left as it
+// was) and RowsRefused when QuestDB did not take the rows (the table was emptied and holds
+// only what was delivered); other failures throw as they are.
+void sendQuestDB(std::span<const CustomerRecord> descobertaClientes, const QuestDbTarget& questdb);
 
 }  // namespace tessim

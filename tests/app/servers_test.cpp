@@ -21,6 +21,7 @@
 #include "store/run_lock.hpp"
 #include "store/run_query.hpp"
 #include "tests/app/run_program.hpp"
+#include "tests/support/stdout_sink.hpp"
 
 namespace {
 
@@ -100,7 +101,7 @@ class RealServers : public ::testing::Test {
     }
 
     nlohmann::ordered_json query(const std::string& sql) const {
-        auto answer = tessim::run_query_at("http://" + questdb_ + ":9000", sql);
+        auto answer = tessim::run_query("http://" + questdb_ + ":9000", sql, tessim::kStdoutSink);
         if (!answer) throw std::runtime_error("QuestDB unreachable");
         return *answer;
     }

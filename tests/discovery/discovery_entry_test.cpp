@@ -111,7 +111,7 @@ TEST(DiscoveryList, KeepsQueryOrderAndDuplicates) {
 
     // One bad record stops the whole list.
     rows.records[1][diaVencimento] = Value::null();
-    EXPECT_THROW(build_discovery_list(rows), NormalizationError);
+    EXPECT_THROW(build_discovery_list(rows), DatabaseFailure);
 }
 
 TEST(DiscoveryList, FromConsumedRowsMatchesAndStopsAtABadRecord) {
@@ -132,12 +132,12 @@ TEST(DiscoveryList, FromConsumedRowsMatchesAndStopsAtABadRecord) {
 
     CustomerRows bad = make();
     bad.records[1][diaVencimento] = Value::of_text(bad.texts.keep("dez"));
-    EXPECT_THROW(build_discovery_list(std::move(bad)), NormalizationError);
+    EXPECT_THROW(build_discovery_list(std::move(bad)), DatabaseFailure);
     EXPECT_TRUE(bad.records.empty());
 }
 
 // A million entries must fit comfortably in memory.
-static_assert(sizeof(DiscoveryEntry) == 31 * sizeof(Value));
+static_assert(sizeof(DiscoveryEntry) == kFieldCount * sizeof(Value));
 
 }  // namespace
 }  // namespace tessim

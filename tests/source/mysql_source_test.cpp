@@ -120,7 +120,8 @@ TEST(MysqlSource, UnsignedBigintAboveSignedRangeFailsClearly) {
     try {
         fetch_table(conn.get(), "SELECT v FROM u");
         FAIL() << "wrapped instead of failing";
-    } catch (const ValueError& e) {
+    } catch (const DatabaseFailure& e) {
+        EXPECT_EQ(e.cause(), DatabaseFailure::Cause::value);
         EXPECT_NE(std::string(e.what()).find("18446744073709551615"), std::string::npos);
     }
 }
@@ -156,10 +157,11 @@ TEST(MysqlSource, FailuresCarryCodeAndNeverThePassword) {
         try {
             connect_to_mysql(c.settings);
             ADD_FAILURE() << c.what << ": connected";
-        } catch (const ConnectionError& e) {
+        } catch (const DatabaseFailure& e) {
             std::string msg = e.what();
+            EXPECT_EQ(e.cause(), DatabaseFailure::Cause::connection) << msg;
             if (c.code) {
-                EXPECT_EQ(e.code(), c.code) << c.what << ": " << msg;
+                EXPECT_EQ(e.server_error(), c.code) << c.what << ": " << msg;
             }
             EXPECT_EQ(msg.find(secret), std::string::npos) << c.what << ": " << msg;
             EXPECT_EQ(msg.find(server.password), std::string::npos) << c.what << ": " << msg;
@@ -171,7 +173,7 @@ TEST(MysqlSource, ParsePortAcceptsOnlyPlainPortNumbers) {
     EXPECT_EQ(parse_port("3306"), 3306u);
     EXPECT_EQ(parse_port("65535"), 65535u);
     for (const char* bad : {"", "0", "65536", " 3306", "3306 ", "+3306", "-1", "3306a", "abc"})
-        EXPECT_THROW(parse_port(bad), ConnectionError) << "'" << bad << "'";
+        EXPECT_THROW(parse_port(bad), DatabaseFailure) << "'" << bad << "'";
 }
 
 TEST(MysqlSource, RejectedStatementThrowsQueryError) {
@@ -182,8 +184,9 @@ TEST(MysqlSource, RejectedStatementThrowsQueryError) {
     try {
         obterDadosCliente(conn.get());
         FAIL() << "statement accepted without tables";
-    } catch (const QueryError& e) {
-        EXPECT_EQ(e.code(), 1146u) << e.what();  // ER_NO_SUCH_TABLE
+    } catch (const DatabaseFailure& e) {
+        EXPECT_EQ(e.cause(), DatabaseFailure::Cause::statement);
+        EXPECT_EQ(e.server_error(), 1146u) << e.what();  // ER_NO_SUCH_TABLE
     }
 }
 
@@ -230,8 +233,8 @@ TEST(MysqlSource, EmptyPasswordTakesOnlyThePasswordFromOptionFiles) {
         try {
             connect_to_mysql(settings, {file});
             ADD_FAILURE() << file << ": connected";
-        } catch (const ConnectionError& e) {
-            EXPECT_EQ(e.code(), 1045u) << e.what();
+        } catch (const DatabaseFailure& e) {
+            EXPECT_EQ(e.server_error(), 1045u) << e.what();
             EXPECT_NE(std::string(e.what()).find(shown), std::string::npos) << e.what();
             EXPECT_EQ(std::string(e.what()).find("Zq9-errada-7731"), std::string::npos);
         }

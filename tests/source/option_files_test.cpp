@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "source/source_error.hpp"
+#include "core/failure.hpp"
 #include "tests/source/option_files_dir.hpp"
 
 namespace tessim {
@@ -98,7 +98,7 @@ TEST(OptionFiles, AFileThatCannotBeUsedIsNamedAndThePasswordIsNot) {
         try {
             password_from_option_files({file});
             ADD_FAILURE() << file << ": accepted";
-        } catch (const ConnectionError& e) {
+        } catch (const DatabaseFailure& e) {
             const std::string message = e.what();
             EXPECT_NE(message.find(file), std::string::npos) << message;
             EXPECT_EQ(message.find(secret), std::string::npos) << message;

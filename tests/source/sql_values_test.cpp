@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "source/source_error.hpp"
+#include "core/failure.hpp"
 
 namespace tessim {
 namespace {
@@ -104,7 +104,7 @@ TEST(ColumnValue, RefusesWhatItCannotHoldFaithfully) {
         try {
             read(kind, bytes, texts);
             ADD_FAILURE() << "accepted '" << bytes << "'";
-        } catch (const ValueError& e) {
+        } catch (const DatabaseFailure& e) {
             EXPECT_NE(std::string(e.what()).find("'col'"), std::string::npos) << e.what();
         }
     }

@@ -15,6 +15,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/failure.hpp"
 #include "ingress/errors.hpp"
 #include "store/ingestion.hpp"
 #include "tests/support/tz_guard.hpp"
@@ -62,7 +63,7 @@ struct Caso {
     const char* nome;
     Value valor;
     std::string tipo;
-    std::optional<std::string> esperado;  // nullopt: ConversionError
+    std::optional<std::string> esperado;  // nullopt: refused
 };
 
 // One value in the form a column declared as `tipo` takes, through the conversions the rows
@@ -100,7 +101,7 @@ void confere(const std::vector<Caso>& casos) {
             EXPECT_EQ(converte(caso.valor, caso.tipo), *caso.esperado);
         } else {
             std::string scratch;
-            EXPECT_THROW(value_for_column(caso.valor, caso.tipo, scratch), ConversionError);
+            EXPECT_THROW(value_for_column(caso.valor, caso.tipo, scratch), ValueRefused);
         }
     }
 }
@@ -260,8 +261,8 @@ TEST(ValorParaColuna, MessageDescribesTheRefusedValueAndTheColumnType) {
     std::string scratch;
     try {
         value_for_column(texto("12a"), "INT", scratch);
-        FAIL() << "no ConversionError";
-    } catch (const ConversionError& e) {
+        FAIL() << "no ValueRefused";
+    } catch (const ValueRefused& e) {
         EXPECT_THAT(e.what(), HasSubstr("12a"));
         EXPECT_THAT(e.what(), HasSubstr("INT"));
     }
@@ -270,17 +271,18 @@ TEST(ValorParaColuna, MessageDescribesTheRefusedValueAndTheColumnType) {
 TEST(WriteRow, ADateOutsideTheCalendarIsRefusedNamingContractAndColumn) {
     TzGuard tz("UTC");
     const RowPlan montagem = plan_rows({}, 0);
-    DiscoveryEntry contrato{};
+    CustomerRecord contrato{};
     contrato[idServico] = Value::of_integer(7);
     contrato[dataCadastro] = Value::of_datetime({0, 5, 10, 0, 0, 0, 0});
     ingress::RowChecker linha(montagem.shape);
     try {
         write_row(montagem, contrato, linha);
-        FAIL() << "no IngressError";
-    } catch (const ingress::IngressError& e) {
-        EXPECT_STREQ(e.what(),
-                     "contrato idServico=7: table \"tessimClientes\", column \"dataCadastro\": "
-                     "local date-time 0000-05-10 00:00:00.000000 is not a calendar time");
+        FAIL() << "no ValueRefused";
+    } catch (const ValueRefused& e) {
+        EXPECT_EQ(e.by(), ValueRefused::By::clock);
+        EXPECT_EQ(e.contract(), "7");
+        EXPECT_EQ(e.column(), "dataCadastro");
+        EXPECT_STREQ(e.what(), "local date-time 0000-05-10 00:00:00.000000 is not a calendar time");
     }
 }
 

@@ -1,14 +1,16 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
 
-#include "core/run_config.hpp"
+#include "core/failure.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
 #include "tests/store/local_responder.hpp"
+#include "tests/support/stdout_sink.hpp"
 
 namespace tessim {
 namespace {
@@ -26,7 +28,7 @@ std::string request_line(const std::string& head) {
 TEST(RunQueryRequest, RequestLineAndBasicAuthentication) {
     LocalResponder responder({http_reply(200, R"({"ok":1})")});
     CaptureStdout();
-    const auto answer = run_query_at(responder.base_url(), std::string(kShowColumns));
+    const auto answer = run_query(responder.base_url(), std::string(kShowColumns), kStdoutSink);
     EXPECT_EQ(GetCapturedStdout(), "");
     ASSERT_TRUE(answer.has_value());
     const auto requests = responder.requests();
@@ -43,7 +45,8 @@ TEST(RunQueryRequest, RequestLineAndBasicAuthentication) {
 // parameter decodes back to the statement.
 TEST(RunQueryRequest, CreationStatementIsEncodedWhole) {
     LocalResponder responder({http_reply(200, R"({"ddl":"OK"})")});
-    ASSERT_TRUE(run_query_at(responder.base_url(), std::string(kCreateTable)).has_value());
+    ASSERT_TRUE(
+        run_query(responder.base_url(), std::string(kCreateTable), kStdoutSink).has_value());
     const auto requests = responder.requests();
     ASSERT_EQ(requests.size(), 1u);
     const std::string line = request_line(requests[0]);
@@ -84,7 +87,7 @@ TEST(RunQueryReply, BodiesComeBackWhateverTheStatus) {
     for (const auto& c : cases) {
         LocalResponder responder({http_reply(c.status, c.body)});
         CaptureStdout();
-        const auto answer = run_query_at(responder.base_url(), "select 1");
+        const auto answer = run_query(responder.base_url(), "select 1", kStdoutSink);
         EXPECT_EQ(GetCapturedStdout(), "") << c.body;
         ASSERT_TRUE(answer.has_value()) << c.body;
         EXPECT_EQ(printed_form(answer), c.printed) << c.status << " " << c.body;
@@ -93,7 +96,7 @@ TEST(RunQueryReply, BodiesComeBackWhateverTheStatus) {
 
 TEST(RunQueryReply, BigIntegersStayExact) {
     LocalResponder responder({http_reply(200, R"([18446744073709551615,-9223372036854775808])")});
-    const auto answer = run_query_at(responder.base_url(), "select 1");
+    const auto answer = run_query(responder.base_url(), "select 1", kStdoutSink);
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ((*answer)[0].get<std::uint64_t>(), std::numeric_limits<std::uint64_t>::max());
     EXPECT_EQ((*answer)[1].get<std::int64_t>(), std::numeric_limits<std::int64_t>::min());
@@ -108,7 +111,8 @@ TEST(RunQueryReply, NonJsonBodyFailsWithoutPrinting) {
     for (const auto& reply : replies) {
         LocalResponder responder({reply});
         CaptureStdout();
-        EXPECT_THROW(run_query_at(responder.base_url(), "select 1"), nlohmann::json::exception);
+        EXPECT_THROW(run_query(responder.base_url(), "select 1", kStdoutSink),
+                     nlohmann::json::exception);
         EXPECT_EQ(GetCapturedStdout(), "");
     }
 }
@@ -127,7 +131,7 @@ TEST(RunQueryTransport, BrokenExchangesPrintOneErrorLine) {
     for (const auto& c : cases) {
         LocalResponder responder({c.reply});
         CaptureStdout();
-        const auto answer = run_query_at(responder.base_url(), "select 1");
+        const auto answer = run_query(responder.base_url(), "select 1", kStdoutSink);
         const std::string out = GetCapturedStdout();
         EXPECT_FALSE(answer.has_value());
         EXPECT_EQ(out, c.line);
@@ -135,41 +139,38 @@ TEST(RunQueryTransport, BrokenExchangesPrintOneErrorLine) {
 }
 
 TEST(RunQueryTransport, ConfiguredAddressOnPort9000) {
-    RunConfig config;
-    config.quest_db_ip.set("127.0.0.3");
-    config.quest_db_port.set("9009");
-    install_run_config(std::move(config));
-    EXPECT_EQ(questdb_exec_base(), "http://127.0.0.3:9000");
+    EXPECT_EQ(questdb_exec_base("127.0.0.3"), "http://127.0.0.3:9000");
 
     CaptureStdout();
-    const auto answer = run_query("select 1");
+    const auto answer = run_query(questdb_exec_base("127.0.0.3"), "select 1", kStdoutSink);
     const std::string out = GetCapturedStdout();
     EXPECT_FALSE(answer.has_value());
     EXPECT_EQ(out.rfind("Error: Failed to connect to 127.0.0.3 port 9000", 0), 0u) << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     EXPECT_EQ(out.back(), '\n');
-    install_run_config(RunConfig{});
 }
 
 TEST(RunQueryTransport, MalformedAddressIsATransportFailure) {
-    RunConfig config;
-    config.quest_db_ip.set("bad host");
-    install_run_config(std::move(config));
     CaptureStdout();
-    const auto answer = run_query("select 1");
+    const auto answer = run_query(questdb_exec_base("bad host"), "select 1", kStdoutSink);
     const std::string out = GetCapturedStdout();
     EXPECT_FALSE(answer.has_value());
     EXPECT_EQ(out.rfind("Error: ", 0), 0u) << out;
     EXPECT_GT(out.size(), std::string("Error: \n").size());
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
-    install_run_config(RunConfig{});
 }
 
-TEST(RunQueryTransport, UnsetAddressIsNotATransportFailure) {
-    install_run_config(RunConfig{});
-    CaptureStdout();
-    EXPECT_THROW(run_query("select 1"), std::logic_error);
-    EXPECT_EQ(GetCapturedStdout(), "");
+// The failure itself, for callers that must not print: its statement and libcurl's reason.
+TEST(RunQueryTransport, FailedExchangeIsAQueryEndpointFailure) {
+    try {
+        query_answer(questdb_exec_base("127.0.0.3"), "select 1");
+        FAIL() << "no QueryEndpointFailure";
+    } catch (const QueryEndpointFailure& e) {
+        EXPECT_EQ(e.cause(), QueryEndpointFailure::Cause::transport);
+        EXPECT_EQ(e.statement(), "select 1");
+        EXPECT_THAT(e.what(), ::testing::HasSubstr("127.0.0.3 port 9000"));
+    }
+    EXPECT_FALSE(silent_query(questdb_exec_base("127.0.0.3"), "select 1").has_value());
 }
 
 TEST(RunQueryTransport, EnvironmentProxyIsIgnored) {
@@ -177,7 +178,7 @@ TEST(RunQueryTransport, EnvironmentProxyIsIgnored) {
     ::setenv("http_proxy", "http://127.0.0.1:1", 1);
     ::setenv("HTTP_PROXY", "http://127.0.0.1:1", 1);
     ::setenv("ALL_PROXY", "http://127.0.0.1:1", 1);
-    const auto answer = run_query_at(responder.base_url(), "select 1");
+    const auto answer = run_query(responder.base_url(), "select 1", kStdoutSink);
     ::unsetenv("http_proxy");
     ::unsetenv("HTTP_PROXY");
     ::unsetenv("ALL_PROXY");

@@ -8,10 +8,10 @@
 #include <thread>
 
 #include "core/palette.hpp"
-#include "core/run_config.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
+#include "tests/support/stdout_sink.hpp"
 
 namespace tessim {
 namespace {
@@ -42,17 +42,18 @@ class QuestDbSchema : public ::testing::Test {
         if (!host || !port) GTEST_SKIP() << "TESSIM_TEST_QUESTDB_* not set: QuestDB not started";
         // The query endpoint's port is fixed by the program; a server elsewhere cannot be used.
         if (std::string(port) != "9000") GTEST_SKIP() << "QuestDB HTTP is not on port 9000";
-        RunConfig config;
-        config.quest_db_ip.set(host);
-        config.quest_db_port.set(port);
-        install_run_config(std::move(config));
-        base_ = questdb_exec_base();
+        base_ = questdb_exec_base(host);
         sql(R"(DROP TABLE IF EXISTS tessimClientes)");
     }
-    void TearDown() override { install_run_config(RunConfig{}); }
+    // The schema phase as a run drives it, against this server.
+    void fit_table() {
+        truncate_and_fit_table(
+            [this](const std::string& sql) { return run_query(base_, sql, kStdoutSink); },
+            kStdoutSink);
+    }
 
     Json sql(const std::string& statement) {
-        const auto answer = run_query_at(base_, statement);
+        const auto answer = run_query(base_, statement, kStdoutSink);
         if (!answer) throw std::runtime_error("QuestDB did not answer: " + statement);
         return *answer;
     }
@@ -84,7 +85,7 @@ class QuestDbSchema : public ::testing::Test {
         EXPECT_EQ(tabela["dataset"][0], Json::parse(R"(["dataCadastro","WEEK",true,true])"));
 
         const Json colunas = columns_metadata();
-        ASSERT_EQ(colunas["dataset"].size(), 32u) << colunas.dump();
+        ASSERT_EQ(colunas["dataset"].size(), kColumnCount) << colunas.dump();
         std::map<std::string, Json> por_nome;
         for (const Json& linha : colunas["dataset"]) por_nome[linha[0]] = linha;
         std::vector<std::pair<std::string_view, std::string_view>> esperadas;
@@ -108,13 +109,13 @@ class QuestDbSchema : public ::testing::Test {
 
 TEST_F(QuestDbSchema, MissingTableIsCreated) {
     CaptureStdout();
-    ensure_table();
+    fit_table();
     const auto saida = linhas(GetCapturedStdout());
     EXPECT_EQ(saida, (std::vector<std::string>{linha_nao_encontrada, "{'ddl': 'OK'}"}));
     expect_full_table();
     // The phase's own view of the new table, as the ingestion phase will read it.
     const auto existentes = existing_columns(sql(std::string(kShowColumns)));
-    ASSERT_EQ(existentes.size(), 32u);
+    ASSERT_EQ(existentes.size(), kColumnCount);
     EXPECT_EQ(existentes[0], (std::pair<std::string, std::string>{"idServico", "INT"}));
     EXPECT_EQ(existentes[31], (std::pair<std::string, std::string>{"timestamp", "TIMESTAMP"}));
 }
@@ -126,10 +127,10 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
     ASSERT_NE(pos, std::string::npos);
     sem_timestamp.replace(pos, linha.size(), "\n");
     ASSERT_EQ(printed_form(sql(sem_timestamp)), "{'ddl': 'OK'}");
-    ASSERT_EQ(sql(std::string(kShowColumns))["dataset"].size(), 31u);
+    ASSERT_EQ(sql(std::string(kShowColumns))["dataset"].size(), kColumnCount - 1);
 
     CaptureStdout();
-    ensure_table();
+    fit_table();
     const std::string bruta = GetCapturedStdout();
     const auto saida = linhas(bruta);
     ASSERT_EQ(saida.size(), 33u);
@@ -146,13 +147,14 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
             EXPECT_EQ(saida[i + 1], esperado);
         }
     }
-    EXPECT_EQ(await_value("select count() from table_columns('tessimClientes')", 32), 32);
+    EXPECT_EQ(await_value("select count() from table_columns('tessimClientes')", kColumnCount),
+              kColumnCount);
     expect_full_table();
 }
 
 TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
     CaptureStdout();
-    ensure_table();
+    fit_table();
     GetCapturedStdout();
     sql("INSERT INTO tessimClientes (idServico, dataCadastro) VALUES "
         "(1, '2024-01-01T00:00:00.000000Z'), (2, '2024-03-01T00:00:00.000000Z'), "
@@ -162,10 +164,10 @@ TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
     std::vector<std::string> enviadas;
     const auto registrada = [&](const std::string& statement) {
         enviadas.push_back(statement);
-        return run_query(statement);
+        return run_query(base_, statement, kStdoutSink);
     };
     CaptureStdout();
-    ensure_table(registrada);
+    truncate_and_fit_table(registrada, kStdoutSink);
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_EQ(enviadas,
               (std::vector<std::string>{std::string(kTruncateTable), std::string(kShowColumns)}));
@@ -175,13 +177,13 @@ TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
 
 TEST_F(QuestDbSchema, TableWithMoreColumnsIsOnlyEmptied) {
     CaptureStdout();
-    ensure_table();
+    fit_table();
     GetCapturedStdout();
     ASSERT_EQ(printed_form(sql("ALTER TABLE tessimClientes ADD COLUMN extra INT")),
               "{'ddl': 'OK'}");
     ASSERT_EQ(await_value("select count() from table_columns('tessimClientes')", 33), 33);
     CaptureStdout();
-    ensure_table();
+    fit_table();
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_EQ(sql("select count() from table_columns('tessimClientes')")["dataset"][0][0], 33);
 }

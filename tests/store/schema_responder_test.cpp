@@ -3,10 +3,10 @@
 #include <sstream>
 
 #include "core/palette.hpp"
-#include "core/run_config.hpp"
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
 #include "tests/store/local_responder.hpp"
+#include "tests/support/stdout_sink.hpp"
 
 namespace tessim {
 namespace {
@@ -47,12 +47,12 @@ struct Execucao {
 Execucao executar(const std::vector<std::string>& respostas) {
     LocalResponder responder(respostas);
     const auto consulta = [&](const std::string& sql) {
-        return run_query_at(responder.base_url(), sql);
+        return run_query(responder.base_url(), sql, kStdoutSink);
     };
     Execucao e;
     CaptureStdout();
     try {
-        ensure_table(consulta);
+        truncate_and_fit_table(consulta, kStdoutSink);
     } catch (const std::exception&) {
         e.falhou = true;
     }
@@ -105,7 +105,7 @@ TEST(EsquemaTabela, FewerColumnsRunAllAlters) {
         const auto e = executar(respostas);
         EXPECT_FALSE(e.falhou);
         EXPECT_EQ(e.saida, esperado) << linhas;
-        EXPECT_EQ(e.consultas, com_alters(inicio(), 32)) << linhas;
+        EXPECT_EQ(e.consultas, com_alters(inicio(), kColumnCount)) << linhas;
     }
 }
 
@@ -182,14 +182,11 @@ TEST(EsquemaTabela, AbsentTruncationAnswerIsDropped) {
 
 // Nothing listens on port 9000 of 127.0.0.3: every request fails in transport.
 TEST(EsquemaTabela, UnreachableQuestDB) {
-    RunConfig config;
-    config.quest_db_ip.set("127.0.0.3");
-    config.quest_db_port.set("9009");
-    install_run_config(std::move(config));
+    const std::string base = questdb_exec_base("127.0.0.3");
     CaptureStdout();
-    ensure_table();
+    truncate_and_fit_table(
+        [&](const std::string& sql) { return run_query(base, sql, kStdoutSink); }, kStdoutSink);
     const std::string saida = GetCapturedStdout();
-    install_run_config(RunConfig{});
 
     std::vector<std::string> linhas;
     std::istringstream in(saida);

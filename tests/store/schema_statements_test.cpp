@@ -43,7 +43,7 @@ TEST(CriacaoTabela, ColumnLinesAgreeWithTheFieldTable) {
 
 TEST(ColunasTabela, ThirtyTwoAlterStatementsInMigrationOrder) {
     const auto lista = colunas_tabela();
-    ASSERT_EQ(lista.size(), 32u);
+    ASSERT_EQ(lista.size(), kColumnCount);
     EXPECT_EQ(lista.front().first, "idServico");
     EXPECT_EQ(lista.front().second, "ALTER TABLE tessimClientes ADD COLUMN idServico INT");
     EXPECT_EQ(lista[2].second,
@@ -60,7 +60,7 @@ TEST(ColunasTabela, ThirtyTwoAlterStatementsInMigrationOrder) {
         EXPECT_EQ(alter.rfind("ALTER TABLE tessimClientes ADD COLUMN " + nome + " ", 0), 0u);
         EXPECT_EQ(alter.find(';'), std::string::npos);
     }
-    EXPECT_EQ(nomes.size(), 32u);
+    EXPECT_EQ(nomes.size(), kColumnCount);
 }
 
 TEST(TamanhoDataset, CountsOrRefuses) {
