@@ -40,7 +40,7 @@ struct Field {
 // In record order: a field's index is its position in the statement's select list, and the
 // normalisation treats the fields in this order (which decides the failure reported first).
 // clang-format off
-inline constexpr std::array<Field, 31> kFields = {{
+inline constexpr auto kFields = std::to_array<Field>({
     // name                   alias                        macro key                      column                    type clause                      rule                 key row alter create
     {"idCliente",              "idCliente",                  "{#ID_CLIENTE}",                "idCliente",              "INT",                           Rule::as_read,        1,  2,  2,  2},
     {"nomeCliente",            "nomeCliente",                "{#NOME_CLIENTE}",              "nomeCliente",            "SYMBOL capacity 1048576 CACHE", Rule::repaired_text,  3,  3,  3,  3},
@@ -73,7 +73,7 @@ inline constexpr std::array<Field, 31> kFields = {{
     {"dataFinalFidelidade",    "fidelidade_data_final",      "{#DATA_FINAL_FIDELIDADE}",     "dataFinalFidelidade",    "TIMESTAMP",                     Rule::local_datetime, 15, 16, 15, 15},
     {"ruc",                    "Ruc",                        "{#RUC}",                       "ruc",                    "STRING",                        Rule::as_read,        30, 19, 30, 19},
     {"tipoPessoa",             "tipoPessoa",                 "{#TIPO_PESSOA}",               "tipoPessoa",             "SYMBOL capacity 16 CACHE",      Rule::as_read,        31, 20, 31, 20},
-}};
+});
 // clang-format on
 
 inline constexpr std::size_t kFieldCount = kFields.size();

@@ -137,7 +137,7 @@ TEST(DiscoveryList, FromConsumedRowsMatchesAndStopsAtABadRecord) {
 }
 
 // A million entries must fit comfortably in memory.
-static_assert(sizeof(DiscoveryEntry) == 31 * sizeof(Value));
+static_assert(sizeof(DiscoveryEntry) == kFieldCount * sizeof(Value));
 
 }  // namespace
 }  // namespace tessim

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "core/fields.hpp"
 #include "core/palette.hpp"
 #include "core/run_config.hpp"
 #include "store/printed_form.hpp"
@@ -84,7 +85,7 @@ class QuestDbSchema : public ::testing::Test {
         EXPECT_EQ(tabela["dataset"][0], Json::parse(R"(["dataCadastro","WEEK",true,true])"));
 
         const Json colunas = columns_metadata();
-        ASSERT_EQ(colunas["dataset"].size(), 32u) << colunas.dump();
+        ASSERT_EQ(colunas["dataset"].size(), kColumnCount) << colunas.dump();
         std::map<std::string, Json> por_nome;
         for (const Json& linha : colunas["dataset"]) por_nome[linha[0]] = linha;
         std::vector<std::pair<std::string_view, std::string_view>> esperadas;
