@@ -17,6 +17,7 @@
 #include <set>
 #include <sstream>
 
+#include "core/fields.hpp"
 #include "tests/e2e/e2e_support.hpp"
 
 namespace e2e {
@@ -128,7 +129,7 @@ void confere_tabela(const std::vector<Json>& guardadas, const std::vector<Linha>
         const Json esperada = linha_esperada(fonte[i], numerico);
         const Json& guardada = guardadas[i];
         SCOPED_TRACE("idServico " + esperada["idServico"].dump());
-        ASSERT_EQ(guardada.size(), 32u) << guardada.dump();
+        ASSERT_EQ(guardada.size(), kColumnCount) << guardada.dump();
         for (const auto& [coluna, valor] : esperada.items()) {
             if (coluna == "contratosSemAssinatura") {
                 EXPECT_EQ(documentos(guardada[coluna]), documentos(valor));

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "core/fields.hpp"
 #include "tests/hardening/harness.hpp"
 #include "tests/source/test_db.hpp"
 #include "textfix/fix_text.hpp"
@@ -159,7 +160,7 @@ TEST_F(HostileData, RunEndsWithOkAndExactlyOneRowPerContractAndNoExtraColumn) {
     EXPECT_TRUE(
         dataset(servers_->questdb, "select * from tessimClientes where idServico = 999").empty())
         << "a crafted name added a row";
-    EXPECT_EQ(dataset(servers_->questdb, "show columns from tessimClientes").size(), 32u);
+    EXPECT_EQ(dataset(servers_->questdb, "show columns from tessimClientes").size(), kColumnCount);
 }
 
 TEST_F(HostileData, LineProtocolSpecialsArriveExactlyInSymbolAndStringColumns) {

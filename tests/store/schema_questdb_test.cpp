@@ -7,6 +7,7 @@
 #include <sstream>
 #include <thread>
 
+#include "core/fields.hpp"
 #include "core/palette.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
