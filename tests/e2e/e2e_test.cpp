@@ -129,7 +129,7 @@ void confere_tabela(const std::vector<Json>& guardadas, const std::vector<Linha>
         const Json esperada = linha_esperada(fonte[i], numerico);
         const Json& guardada = guardadas[i];
         SCOPED_TRACE("idServico " + esperada["idServico"].dump());
-        ASSERT_EQ(guardada.size(), kColumnCount) << guardada.dump();
+        ASSERT_EQ(guardada.size(), tessim::kColumnCount) << guardada.dump();
         for (const auto& [coluna, valor] : esperada.items()) {
             if (coluna == "contratosSemAssinatura") {
                 EXPECT_EQ(documentos(guardada[coluna]), documentos(valor));
