@@ -1,6 +1,6 @@
 # The Debian package tessim-clientes_<version>_amd64.deb (scripts/package builds it):
 #   /usr/lib/zabbix/externalscripts/tessim_clientes   the program, stripped
-#   /usr/share/tessim-clientes/                       the Zabbix template and its README
+#   /usr/share/tessim-clientes/                       the Zabbix templates (7.0, 6.0) and their README
 #   /etc/tessim-clientes/my.cnf                        conffile for the MySQL password, no
 #                                                      password in it; root:zabbix 0640
 # Depends comes from the shared libraries the program links (dpkg-shlibdeps).
@@ -16,7 +16,8 @@ endif()
 set(tessim_share share/tessim-clientes)
 set(tessim_doc share/doc/tessim-clientes)
 install(TARGETS tessim_clientes RUNTIME DESTINATION lib/zabbix/externalscripts)
-install(FILES ${PROJECT_SOURCE_DIR}/zabbix/tessim_clientes.yaml DESTINATION ${tessim_share})
+install(FILES ${PROJECT_SOURCE_DIR}/zabbix/tessim_clientes.yaml
+              ${PROJECT_SOURCE_DIR}/zabbix/tessim_clientes-6.0.yaml DESTINATION ${tessim_share})
 install(FILES ${PROJECT_SOURCE_DIR}/zabbix/README.md DESTINATION ${tessim_share})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${tessim_doc})
 # Debian wants the changelog compressed at the highest level and without a time stamp.

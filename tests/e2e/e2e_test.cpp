@@ -426,7 +426,7 @@ TEST_F(E2e, ValueThatCannotBeConvertedNamesContractAndColumn) {
 
 TEST_F(E2e, RegistrationDateIsTheStoredTimeAndTheRowTimeOnlyStandsInForNull) {
     Banco db(s_.mysql, "cadastro", {"schema.sql"});
-    db.exec("ALTER TABLE clientes_has_internetplanos MODIFY data_cadastro DATETIME NULL");
+    db.exec("ALTER TABLE clientes_has_internetplanos MODIFY data_cadastro DATETIME(2) NULL");
     db.exec("INSERT INTO clientes (id, nome) VALUES (1, 'Maria')");
     db.exec(contrato(1, 1));
     db.exec(contrato(2, 1));

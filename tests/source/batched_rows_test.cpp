@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -43,34 +42,30 @@ std::vector<std::string> read_all(MYSQL* conn, const std::string& sql, bool batc
     return rows;
 }
 
-// The sequence tables (seq_1_to_N) need a database to be named in; an empty one will do.
-struct ScratchDatabase {
-    explicit ScratchDatabase(const ConnectionSettings& server) : settings(server) {
-        settings.database = "tessim_t_batched_" + std::to_string(::getpid());
-        MysqlConnection conn = connect_to_mysql(server);
-        const std::string sql = "CREATE DATABASE IF NOT EXISTS `" + settings.database + "`";
-        EXPECT_EQ(mysql_real_query(conn.get(), sql.data(), sql.size()), 0);
+// The numbers 1 to 100000 in a table: MySQL has no sequence engine (seq_1_to_N) to give them.
+struct NumbersDatabase : testing::TestDatabase {
+    explicit NumbersDatabase(const ConnectionSettings& server)
+        : TestDatabase(server, "numbers", {}) {
+        exec(
+            "CREATE TABLE d (d INT); INSERT INTO d VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9);"
+            "CREATE TABLE seq (seq INT PRIMARY KEY);"
+            "INSERT INTO seq SELECT 1 + a.d + 10 * b.d + 100 * c.d + 1000 * e.d + 10000 * f.d "
+            "FROM d a, d b, d c, d e, d f");
     }
-    ~ScratchDatabase() {
-        MysqlConnection conn = connect_to_mysql(settings);
-        const std::string sql = "DROP DATABASE `" + settings.database + "`";
-        mysql_real_query(conn.get(), sql.data(), sql.size());
-    }
-    ConnectionSettings settings;
 };
 
 TEST(BatchedRows, ReadsTheSameRowsAsTheBlockingWay) {
     TESSIM_REQUIRE_MARIADB(server);
-    const ScratchDatabase db(server);
-    MysqlConnection plain = connect_to_mysql(db.settings);
-    MysqlConnection batched = connect_to_mysql(db.settings);
+    const NumbersDatabase db(server);
+    MysqlConnection plain = connect_to_mysql(db.settings());
+    MysqlConnection batched = connect_to_mysql(db.settings());
     // About 12 MB (many batches) with NULLs and texts of varying length; then results of a
     // single row and of none, which end below the threshold.
     const std::string big =
         "SELECT seq, IF(seq % 7 = 0, NULL, REPEAT(CHAR(65 + seq % 26), seq % 300)) "
-        "FROM seq_1_to_80000";
+        "FROM seq WHERE seq <= 80000";
     for (const std::string& sql : {big, std::string("SELECT 42, 'x'"),
-                                   std::string("SELECT seq FROM seq_1_to_10 WHERE seq > 10")}) {
+                                   std::string("SELECT seq FROM seq WHERE seq > 100000")}) {
         SCOPED_TRACE(sql);
         const std::vector<std::string> expected = read_all(plain.get(), sql, false);
         const std::vector<std::string> got = read_all(batched.get(), sql, true);
@@ -89,11 +84,12 @@ TEST(BatchedRows, ReadsTheSameRowsAsTheBlockingWay) {
 
 TEST(BatchedRows, AnErrorInTheMiddleOfAResultIsReported) {
     TESSIM_REQUIRE_MARIADB(server);
-    const ScratchDatabase db(server);
-    MysqlConnection conn = connect_to_mysql(db.settings);
+    const NumbersDatabase db(server);
+    MysqlConnection conn = connect_to_mysql(db.settings());
     // The server finds the error only when it reaches the row: after rows were streamed.
     const std::string sql =
-        "SELECT seq, IF(seq < 50000, seq, (SELECT seq FROM seq_1_to_2)) FROM seq_1_to_60000";
+        "SELECT seq, IF(seq < 50000, seq, (SELECT seq FROM seq WHERE seq <= 2)) FROM seq "
+        "WHERE seq <= 60000";
     ASSERT_EQ(mysql_real_query(conn.get(), sql.data(), sql.size()), 0) << mysql_error(conn.get());
     MysqlResult res(mysql_use_result(conn.get()));
     ASSERT_TRUE(res);

@@ -97,5 +97,19 @@ TEST(CustomerQuery, NumericTaxpayerColumnsArriveAsIntegers) {
     EXPECT_EQ(c.at(10)[diaVencimento].text(), "10");
 }
 
+// A column compared with a user variable fails with error 1267 as soon as the tables' collation
+// is not the session's, which is the case of every database migrated between MariaDB and MySQL.
+TEST(CustomerQuery, TablesInAnotherCollationThanTheSession) {
+    TESSIM_REQUIRE_MARIADB(server);
+    TestDatabase db(server, "collation");
+    for (const char* table :
+         {"clientes", "empresas", "internetplanos", "funcionarios", "rescisao_motivos",
+          "clientes_has_internetplanos", "cobrancas", "contratos"})
+        db.exec(std::string("ALTER TABLE ") + table +
+                " CONVERT TO CHARACTER SET utf8mb4 COLLATE utf8mb4_unicode_ci");
+    db.exec(testing::kCustomerFixture);
+    EXPECT_EQ(fetch(db).records.size(), 4u);
+}
+
 }  // namespace
 }  // namespace tessim

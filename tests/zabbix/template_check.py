@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""The Zabbix template agrees with the program and with its README.
+"""The Zabbix templates agree with the program and with their README.
 
-    tests/zabbix/template_check.py TEMPLATE.yaml README.md PROGRAM
+    tests/zabbix/template_check.py TEMPLATE.yaml TEMPLATE-6.0.yaml README.md PROGRAM
+
+Each template (7.0 and 6.0 export formats) is checked on its own:
 
 - every UUID is a distinct version-4 UUID in Zabbix's form (32 hex digits);
 - the run item is an external check of type text whose key passes the nine arguments in
@@ -10,8 +12,10 @@
 - every macro the template uses is defined in it and every macro it defines is used; the
   MySQL password macro is secret and empty;
 - every item a trigger names is an item of the template;
-- the README's macro table lists exactly the template's macros, with the same defaults.
+- the README's macro table lists exactly the 7.0 template's macros, with the same defaults;
+- the 6.0 file is what scripts/zabbix-template-6.0 makes of the 7.0 one.
 """
+import os
 import re
 import subprocess
 import sys
@@ -78,9 +82,12 @@ def item_references(expression, template):
     return keys
 
 
-def main(template_file, readme_file, program):
+def check_template(template_file, version, program):
+    """Checks one template; returns its macros' defaults."""
     document = yaml.safe_load(open(template_file))["zabbix_export"]
-    check(document["version"] == "6.0", "not the 6.0 export format")
+    check(document["version"] == version, f"{template_file}: not the {version} export format")
+    groups = "template_groups" if version == "7.0" else "groups"
+    check(groups in document, f"{template_file}: no {groups}")
 
     uuids = [v for _, k, v in walk(document) if k == "uuid"]
     for u in uuids:
@@ -116,13 +123,7 @@ def main(template_file, readme_file, program):
         for key in references:
             check(key in items, f"trigger {trigger['name']!r} names {key!r}, not an item of {name!r}")
 
-    table = {}
-    for line in open(readme_file):
-        if line.startswith("| `{$"):
-            cells = [c.strip().strip("`") for c in line.strip().strip("|").split("|")]
-            table[cells[0]] = cells[1]
     defaults = {m: macros[m].get("value", "") for m in macros}
-    check(table == defaults, f"README macro table {table} differs from the template {defaults}")
 
     # The key's parameters, as a poller would pass them (a closed port keeps it short; a
     # password keeps the option files out of it): the program must see nine arguments and
@@ -136,14 +137,34 @@ def main(template_file, readme_file, program):
     check(result.returncode == 1 and expected in result.stderr,
           f"the program read the key's parameters otherwise: status {result.returncode}, "
           f"{result.stdout!r} {result.stderr!r}")
+    return defaults
 
+
+def readme_macros(readme_file):
+    table = {}
+    for line in open(readme_file):
+        if line.startswith("| `{$"):
+            cells = [c.strip().strip("`") for c in line.strip().strip("|").split("|")]
+            table[cells[0]] = cells[1]
+    return table
+
+
+def main(template_file, template_6_file, readme_file, program):
+    defaults = check_template(template_file, "7.0", program)
+    check_template(template_6_file, "6.0", program)
+    table = readme_macros(readme_file)
+    check(table == defaults, f"README macro table {table} differs from the template {defaults}")
+    generator = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts",
+                             "zabbix-template-6.0")
+    stale = subprocess.run([generator, "--check"], capture_output=True, text=True)
+    check(stale.returncode == 0, stale.stdout.strip() or stale.stderr.strip())
     for failure in failures:
         print(f"template_check: {failure}")
-    print(f"template_check: {len(failures)} problem(s) in {template_file}")
+    print(f"template_check: {len(failures)} problem(s) in {template_file}, {template_6_file}")
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 5:
         sys.exit(__doc__)
     sys.exit(main(*sys.argv[1:]))

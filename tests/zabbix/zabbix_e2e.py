@@ -1,22 +1,28 @@
 #!/usr/bin/env python3
-"""A real Zabbix 6.0 server runs the packaged tessim_clientes as an external check.
+"""A real Zabbix server runs the packaged tessim_clientes as an external check.
 
-    tests/zabbix/zabbix_e2e.py PACKAGE.deb
+    tests/zabbix/zabbix_e2e.py [--root DIR] PACKAGE.deb
 
-Installs the package with dpkg -i, gives Zabbix a database of its own on the test MariaDB
+Without --root, Debian's installed Zabbix (6.0) with zabbix/tessim_clientes-6.0.yaml; with
+it, the Zabbix server and frontend unpacked in DIR (scripts/server-roots zabbix-7.0) with
+zabbix/tessim_clientes.yaml, the 7.0 one. Installs the package with dpkg -i, gives Zabbix a database of its own on the test MariaDB
 (next to the management database the tool reads), starts Debian's zabbix_server with a
 private configuration and the frontend under `php -S` for its JSON-RPC API, imports the
 shipped template, creates a host on a 10 s interval and follows what Zabbix stores:
 
   1. the run item holds "OK" (the first run creates the table: no failure raised for that);
      the freshness items hold the contract count and a fresh load age;
-  2. the MySQL port macro points at a closed port: the item holds the error line, the
-     run-failed trigger and then the freshness trigger are PROBLEM;
+  2. the MySQL port macro points at a closed port and the table is emptied: the item holds
+     the error line, the run-failed trigger is PROBLEM; the age item gets no value from the
+     empty table yet stays supported, and the freshness trigger is PROBLEM;
   3. launch_descobertaClientes: empty values, no run-failed problem, the load age comes back
      under the limit;
   4. the password only in /etc/tessim-clientes/my.cnf, the password macro empty: "OK" again
      (then with launch_ too), while no process of the zabbix user ever shows the password
-     in /proc/*/cmdline (sampled every few milliseconds throughout).
+     in /proc/*/cmdline (sampled every few milliseconds throughout);
+  5. (7.0) a base large enough that a run outlasts {$TESSIM.TIMEOUT} set to 1s: the run item
+     holds Zabbix's time-out error, the password is not in the server log, and once the
+     stopped run has ended the table holds every contract.
 
 Needs root, the servers of scripts/services (TESSIM_TEST_* variables, or .services/env) and
 Debian's zabbix-server-mysql, zabbix-frontend-php, php-cli and php-mysql. Addresses:
@@ -38,14 +44,16 @@ import time
 import urllib.request
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-TEMPLATE = os.path.join(ROOT, "zabbix", "tessim_clientes.yaml")
+TEMPLATES = {"7.0": os.path.join(ROOT, "zabbix", "tessim_clientes.yaml"),
+             "6.0": os.path.join(ROOT, "zabbix", "tessim_clientes-6.0.yaml")}
 INSTALLED = "/usr/lib/zabbix/externalscripts/tessim_clientes"
 OWN_CNF = "/etc/tessim-clientes/my.cnf"
 FRONTEND_CONF = "/etc/zabbix/zabbix.conf.php"
-SCHEMA = "/usr/share/zabbix-server-mysql"
 ZABBIX_DB = "tessim_zabbix_e2e"
 SOURCE_DB = "tessim_zbx_source_e2e"
+SLOW_SOURCE_DB = "tessim_zbx_slow_source_e2e"  # loaded aside, so that no run reads it half-made
 CONTRACTS = 40
+SLOW_CONTRACTS = 120000  # a run of these takes several seconds
 HOST = "tessim-e2e"
 RUN_FAILED = "Tessim clientes: run failed"
 LOAD_OLD = "Tessim clientes: last load older than {$TESSIM.LOAD.MAXAGE}"
@@ -98,6 +106,18 @@ def questdb(sql):
         return json.load(error)
 
 
+def generate_contracts(count, database):
+    say(f"{count} contracts into {database}")
+    subprocess.run([os.path.join(ROOT, "scripts", "gen-contracts"), str(count),
+                    "--database", database], check=True, stdout=subprocess.DEVNULL,
+                   env={**os.environ, **{k: v for k, v in ENV.items() if k.startswith("TESSIM_TEST_")}})
+
+
+def contracts_in_questdb():
+    answer = questdb("select count() from tessimClientes")
+    return answer["dataset"][0][0] if answer.get("dataset") else None
+
+
 def last_load_time():
     """The run time held in tessimClientes (ISO text), or None."""
     answer = questdb("select max(timestamp) from tessimClientes")
@@ -105,15 +125,19 @@ def last_load_time():
 
 
 class Api:
-    def __init__(self, url):
-        self.url, self.auth = url, None
+    def __init__(self, url, bearer):
+        self.url, self.auth, self.bearer = url, None, bearer
 
     def __call__(self, method, **params):
         body = {"jsonrpc": "2.0", "method": method, "params": params, "id": 1}
-        if self.auth:
+        headers = {"Content-Type": "application/json-rpc"}
+        # 7.0 takes the session from the header (its "auth" member is on the way out); 6.0
+        # knows only the member.
+        if self.auth and self.bearer:
+            headers["Authorization"] = f"Bearer {self.auth}"
+        elif self.auth:
             body["auth"] = self.auth
-        request = urllib.request.Request(self.url, json.dumps(body).encode(),
-                                         {"Content-Type": "application/json-rpc"})
+        request = urllib.request.Request(self.url, json.dumps(body).encode(), headers)
         answer = json.load(urllib.request.urlopen(request, timeout=30))
         if "error" in answer:
             raise RuntimeError(f"{method}: {answer['error']}")
@@ -182,16 +206,35 @@ class CmdlineSampler(threading.Thread):
                 + (f" (in {sorted(self.leaked_by)})" if self.leaked_by else ""))
 
 
+class Zabbix:
+    """Where one Zabbix installation keeps its server, schema and frontend."""
+
+    def __init__(self, root):
+        self.root = root or "/"
+        self.server = os.path.join(self.root, "usr/sbin/zabbix_server")
+        self.schema = os.path.join(self.root, "usr/share/zabbix-server-mysql")
+        self.frontend = os.path.join(self.root, "usr/share/zabbix")
+        self.env = dict(os.environ)
+        if root:  # the libraries that the system lacks came with it
+            self.env["LD_LIBRARY_PATH"] = os.path.join(root, "usr/lib/x86_64-linux-gnu")
+        banner = subprocess.run([self.server, "-V"], env=self.env, capture_output=True,
+                                text=True, check=True).stdout
+        self.release = banner.split("(Zabbix) ")[1].split()[0]
+        self.version = ".".join(self.release.split(".")[:2])
+        self.template = TEMPLATES[self.version]
+
+
 class Run:
-    def __init__(self, package):
-        self.package = package
+    def __init__(self, package, zabbix):
+        self.package, self.zabbix = package, zabbix
         self.work = tempfile.mkdtemp(prefix="tessim-zabbix-e2e-")
         self.processes = []
         self.restore = []  # (path, previous bytes or None)
         self.installed_before = subprocess.run(
             ["dpkg-query", "-W", "-f=${Status}", "tessim-clientes"], capture_output=True,
             text=True).stdout.endswith(" installed")
-        self.api = Api(f"http://{ADDRESS}:{FRONTEND_PORT}/api_jsonrpc.php")
+        self.api = Api(f"http://{ADDRESS}:{FRONTEND_PORT}/api_jsonrpc.php",
+                       bearer=zabbix.version != "6.0")
         self.zabbix_uid = pwd.getpwnam("zabbix").pw_uid
 
     # --- set-up and tear-down -------------------------------------------------------------
@@ -205,10 +248,10 @@ class Run:
         shutil.chown(path, "root", group)
         os.chmod(path, mode)
 
-    def start(self, name, command, log):
+    def start(self, name, command, log, env=None):
         process = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=log,
                                    stderr=subprocess.STDOUT, start_new_session=True,
-                                   cwd=self.work)
+                                   cwd=self.work, env=env)
         self.processes.append((name, process))
         return process
 
@@ -220,17 +263,15 @@ class Run:
         check(info.st_mode & 0o777 == 0o640 and info.st_gid == pwd.getpwnam("zabbix").pw_gid,
               f"{OWN_CNF} is not root:zabbix 0640")
 
-        say(f"{CONTRACTS} contracts into {SOURCE_DB}")
-        subprocess.run([os.path.join(ROOT, "scripts", "gen-contracts"), str(CONTRACTS),
-                        "--database", SOURCE_DB], check=True, stdout=subprocess.DEVNULL,
-                       env={**os.environ, **{k: v for k, v in ENV.items() if k.startswith("TESSIM_TEST_")}})
+        generate_contracts(CONTRACTS, SOURCE_DB)
         questdb("DROP TABLE IF EXISTS tessimClientes")
 
         say(f"Zabbix database {ZABBIX_DB}")
         mariadb(f"DROP DATABASE IF EXISTS {ZABBIX_DB}; "
                 f"CREATE DATABASE {ZABBIX_DB} CHARACTER SET utf8mb4 COLLATE utf8mb4_bin")
         for part in ("schema", "images", "data"):
-            with subprocess.Popen(["zcat", f"{SCHEMA}/{part}.sql.gz"], stdout=subprocess.PIPE) as z:
+            with subprocess.Popen(["zcat", f"{self.zabbix.schema}/{part}.sql.gz"],
+                                  stdout=subprocess.PIPE) as z:
                 mariadb(None, ZABBIX_DB, stdin=z.stdout)
 
         os.chown(self.work, self.zabbix_uid, -1)
@@ -257,9 +298,11 @@ StartDBSyncers=1
 StartHistoryPollers=1
 """)
         os.chmod(conf, 0o600)
-        self.start("zabbix_server", ["zabbix_server", "-f", "-c", conf],
-                   open(os.path.join(self.work, "zabbix_server.out"), "w"))
+        say(f"Zabbix server {self.zabbix.release}")
+        self.start("zabbix_server", [self.zabbix.server, "-f", "-c", conf],
+                   open(os.path.join(self.work, "zabbix_server.out"), "w"), self.zabbix.env)
 
+        # Both frontends read this very path (7.0's has it written into CConfigFile).
         self.replace_file(FRONTEND_CONF, f"""<?php
 $DB['TYPE'] = 'MYSQL';
 $DB['SERVER'] = '{MYSQL['host']}';
@@ -272,7 +315,7 @@ $ZBX_SERVER = '{ADDRESS}';
 $ZBX_SERVER_PORT = '{SERVER_PORT}';
 """, 0o640, "www-data")
         self.start("php -S", ["php", "-d", "date.timezone=UTC", "-S",
-                              f"{ADDRESS}:{FRONTEND_PORT}", "-t", "/usr/share/zabbix"],
+                              f"{ADDRESS}:{FRONTEND_PORT}", "-t", self.zabbix.frontend],
                    open(os.path.join(self.work, "php.log"), "w"))
         self.api.auth = wait_for("frontend API", lambda: self.api(
             "user.login", username="Admin", password="zabbix"), seconds=30)
@@ -300,7 +343,7 @@ $ZBX_SERVER_PORT = '{SERVER_PORT}';
                     f.write(previous)
         if not self.installed_before:
             subprocess.run(["dpkg", "--purge", "tessim-clientes"], stdout=subprocess.DEVNULL)
-        for database in (ZABBIX_DB, SOURCE_DB):
+        for database in (ZABBIX_DB, SOURCE_DB, SLOW_SOURCE_DB):
             try:
                 mariadb(f"DROP DATABASE IF EXISTS {database}")
             except subprocess.CalledProcessError as error:
@@ -351,8 +394,10 @@ $ZBX_SERVER_PORT = '{SERVER_PORT}';
         api = self.api
         say("importing the template through the API")
         rule = {"createMissing": True, "updateExisting": True}
-        api("configuration.import", format="yaml", source=open(TEMPLATE).read(),
-            rules={"templates": rule, "items": rule, "triggers": rule, "groups": {"createMissing": True}})
+        groups = "groups" if self.zabbix.version == "6.0" else "template_groups"
+        api("configuration.import", format="yaml", source=open(self.zabbix.template).read(),
+            rules={"templates": rule, "items": rule, "triggers": rule, "templateDashboards": rule,
+                   groups: {"createMissing": True}})
         template = api("template.get", filter={"host": "Tessim clientes"}, output=["templateid"])[0]
         for stock in api("host.get", filter={"host": "Zabbix server"}, output=["hostid"]):
             api("host.update", hostid=stock["hostid"], status=1)
@@ -365,6 +410,8 @@ $ZBX_SERVER_PORT = '{SERVER_PORT}';
             "{$TESSIM.LOAD.MAXAGE}": f"{MAX_AGE}s", "{$TESSIM.NODATA.PERIOD}": "60s",
             "{$TESSIM.MODE}": "descobertaClientes",
         }
+        if self.zabbix.version != "6.0":
+            macros["{$TESSIM.TIMEOUT}"] = "5m"
         host_macros = [{"macro": m, "value": v} for m, v in macros.items()]
         host_macros.append({"macro": "{$TESSIM.DB.PASSWORD}", "value": MYSQL["password"], "type": 1})
         # Zabbix 6.0 wants an interface for an external check, though the check never uses it.
@@ -397,7 +444,12 @@ $ZBX_SERVER_PORT = '{SERVER_PORT}';
         error = self.new_run_value(started, lambda v: v != "OK")
         check("erro 2002" in error and MYSQL["password"] not in error, f"unexpected value {error!r}")
         wait_for("run-failed trigger PROBLEM", lambda: self.trigger_is(RUN_FAILED, "1"))
+        # An emptied table: QuestDB answers a null age, which must not make the item unsupported.
+        questdb("TRUNCATE TABLE tessimClientes")
+        wait_for("contract count 0", lambda: self.items()["tessim.questdb.count"]["lastvalue"] == "0")
         wait_for("load-age trigger PROBLEM", lambda: self.trigger_is(LOAD_OLD, "1"), seconds=MAX_AGE + 40)
+        age = self.items()["tessim.questdb.age"]
+        check(age["state"] == "0", f"the age item became unsupported on an empty table: {age['error']!r}")
         self.show_values(started)
 
         say("step 3: launch_descobertaClientes")
@@ -442,15 +494,69 @@ $ZBX_SERVER_PORT = '{SERVER_PORT}';
         check(sampler.tool_seen > 0, "the sampler never saw a run of the tool")
         check(sampler.tool_exes <= {INSTALLED}, f"not the installed program: {sampler.tool_exes}")
         check(sampler.leaks == 0, "the password appeared on a command line")
+        if self.zabbix.version != "6.0":
+            self.test_time_out()
+
+    def test_time_out(self):
+        say("step 5: a run longer than the item's time-out")
+        generate_contracts(SLOW_CONTRACTS, SLOW_SOURCE_DB)
+        self.set_macro("{$TESSIM.MODE}", "descobertaClientes")
+        self.set_macro("{$TESSIM.DB.NAME}", SLOW_SOURCE_DB)
+        time.sleep(3)  # the configuration cache takes the new macros
+        # First a complete load of the large base, under the template's own time-out.
+        wait_for("the large base loaded", lambda: contracts_in_questdb() == SLOW_CONTRACTS,
+                 seconds=180)
+        before = last_load_time()
+        log = os.path.join(self.work, "zabbix_server.log")
+        log_start = os.path.getsize(log)
+        self.set_macro("{$TESSIM.TIMEOUT}", "1s")
+        error = wait_for("the run item's time-out error", lambda: (
+            (i := self.items()["tessim_clientes"])["state"] == "1" and "imeout" in i["error"]
+            and i["error"]), seconds=120)
+        say(f"  run item: not supported, {error!r}")
+        # No run after this one; the stopped run may still be writing: the table counts once
+        # nothing of it is left.
+        self.api("host.update", hostid=self.hostid, status=1)
+        wait_for("the stopped run to end", lambda: not self.tool_running(), seconds=120, every=0.5)
+        with open(log, errors="replace") as f:
+            f.seek(log_start)
+            lines = [line for line in f if "tessim_clientes" in line]
+        say(f"  server log about the run: {[line.strip()[:160] for line in lines[:2]]}")
+        check(lines, "the time-out left nothing in the server log")
+        check(not any(MYSQL["password"] in line for line in lines), "the password is in the server log")
+        # QuestDB shows committed rows once it has applied them, a few seconds later under load:
+        # a complete table gets there, a partial one stays short of it.
+        try:
+            wait_for("every contract in the table", lambda: contracts_in_questdb() == SLOW_CONTRACTS,
+                     seconds=90)
+        except AssertionError:
+            check(False, f"after the time-out the table holds {contracts_in_questdb()} of {SLOW_CONTRACTS}")
+        say(f"  contracts in QuestDB afterwards: {SLOW_CONTRACTS}, load time {before} -> {last_load_time()}")
+
+    def tool_running(self):
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                if os.stat(f"/proc/{pid}").st_uid != self.zabbix_uid:
+                    continue
+                with open(f"/proc/{pid}/cmdline", "rb") as f:
+                    if f.read().split(b"\0")[0].endswith(b"tessim_clientes"):
+                        return True
+            except OSError:
+                continue
+        return False
 
 
 def main():
-    if len(sys.argv) != 2:
+    arguments = sys.argv[1:]
+    root = None
+    if arguments[:1] == ["--root"] and len(arguments) == 3:
+        root, arguments = os.path.abspath(arguments[1]), arguments[2:]
+    if len(arguments) != 1:
         sys.exit(__doc__)
     if os.geteuid() != 0:
         sys.exit("zabbix-e2e: needs root (dpkg -i, zabbix_server dropping to the zabbix user)")
     started = time.monotonic()
-    run = Run(os.path.abspath(sys.argv[1]))
+    run = Run(os.path.abspath(arguments[0]), Zabbix(root))
     try:
         run.set_up()
         run.test()
@@ -462,7 +568,7 @@ def main():
         raise
     finally:
         run.tear_down()
-    say(f"passed in {time.monotonic() - started:.0f} s")
+    say(f"Zabbix {run.zabbix.release}: passed in {time.monotonic() - started:.0f} s")
 
 
 if __name__ == "__main__":
