@@ -18,7 +18,7 @@ set(tessim_doc share/doc/tessim-clientes)
 install(TARGETS tessim_clientes RUNTIME DESTINATION lib/zabbix/externalscripts)
 install(FILES ${PROJECT_SOURCE_DIR}/zabbix/tessim_clientes.yaml
               ${PROJECT_SOURCE_DIR}/zabbix/tessim_clientes-6.0.yaml DESTINATION ${tessim_share})
-install(FILES ${PROJECT_SOURCE_DIR}/zabbix/README.md DESTINATION ${tessim_share})
+install(FILES ${PROJECT_SOURCE_DIR}/docs/zabbix.md DESTINATION ${tessim_share} RENAME README.md)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${tessim_doc})
 # Debian wants the changelog compressed at the highest level and without a time stamp.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)

@@ -20,9 +20,11 @@ shipped template, creates a host on a 10 s interval and follows what Zabbix stor
   4. the password only in /etc/tessim-clientes/my.cnf, the password macro empty: "OK" again
      (then with launch_ too), while no process of the zabbix user ever shows the password
      in /proc/*/cmdline (sampled every few milliseconds throughout);
-  5. (7.0) a base large enough that a run outlasts {$TESSIM.TIMEOUT} set to 1s: the run item
-     holds Zabbix's time-out error, the password is not in the server log, and once the
-     stopped run has ended the table holds every contract.
+  5. (7.0) {$TESSIM.TIMEOUT} at 3s while a relay in front of QuestDB's ingestion holds every
+     write for 6 s, so that Zabbix's SIGTERM reaches the run after it has emptied the table:
+     the run item holds Zabbix's time-out error, the password is not in the server log, and
+     once the stopped run has ended the table holds every contract, all with a newer load
+     time than before.
 
 Needs root, the servers of scripts/services (TESSIM_TEST_* variables, or .services/env) and
 Debian's zabbix-server-mysql, zabbix-frontend-php, php-cli and php-mysql. Addresses:
@@ -51,9 +53,8 @@ OWN_CNF = "/etc/tessim-clientes/my.cnf"
 FRONTEND_CONF = "/etc/zabbix/zabbix.conf.php"
 ZABBIX_DB = "tessim_zabbix_e2e"
 SOURCE_DB = "tessim_zbx_source_e2e"
-SLOW_SOURCE_DB = "tessim_zbx_slow_source_e2e"  # loaded aside, so that no run reads it half-made
 CONTRACTS = 40
-SLOW_CONTRACTS = 120000  # a run of these takes several seconds
+WRITE_DELAY = 6  # seconds the relay holds each write; well past the 3 s time-out
 HOST = "tessim-e2e"
 RUN_FAILED = "Tessim clientes: run failed"
 LOAD_OLD = "Tessim clientes: last load older than {$TESSIM.LOAD.MAXAGE}"
@@ -122,6 +123,49 @@ def last_load_time():
     """The run time held in tessimClientes (ISO text), or None."""
     answer = questdb("select max(timestamp) from tessimClientes")
     return answer["dataset"][0][0] if answer.get("dataset") else None
+
+
+class SlowWrites:
+    """A relay on a free port of `host` to host:port that holds each line-protocol write
+    (a request that starts "POST /write") for `delay` seconds before passing it on; every
+    other byte goes through at once, both ways."""
+
+    def __init__(self, host, port, delay):
+        self.upstream, self.delay, self.writes = (host, port), delay, 0
+        self.listener = socket.create_server((host, 0))
+        self.port = self.listener.getsockname()[1]
+        self.open = True
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while self.open:
+            try:
+                client, _ = self.listener.accept()
+            except OSError:
+                return
+            server = socket.create_connection(self.upstream)
+            threading.Thread(target=self.pump, args=(client, server, True), daemon=True).start()
+            threading.Thread(target=self.pump, args=(server, client, False), daemon=True).start()
+
+    def pump(self, source, target, requests):
+        try:
+            while chunk := source.recv(65536):
+                if requests and chunk.startswith(b"POST /write"):
+                    self.writes += 1
+                    time.sleep(self.delay)
+                target.sendall(chunk)
+        except OSError:
+            pass
+        finally:
+            for end in (source, target):
+                try:
+                    end.shutdown(socket.SHUT_RDWR)
+                except OSError:
+                    pass
+
+    def close(self):
+        self.open = False
+        self.listener.close()
 
 
 class Api:
@@ -343,7 +387,7 @@ $ZBX_SERVER_PORT = '{SERVER_PORT}';
                     f.write(previous)
         if not self.installed_before:
             subprocess.run(["dpkg", "--purge", "tessim-clientes"], stdout=subprocess.DEVNULL)
-        for database in (ZABBIX_DB, SOURCE_DB, SLOW_SOURCE_DB):
+        for database in (ZABBIX_DB, SOURCE_DB):
             try:
                 mariadb(f"DROP DATABASE IF EXISTS {database}")
             except subprocess.CalledProcessError as error:
@@ -498,40 +542,42 @@ $ZBX_SERVER_PORT = '{SERVER_PORT}';
             self.test_time_out()
 
     def test_time_out(self):
-        say("step 5: a run longer than the item's time-out")
-        generate_contracts(SLOW_CONTRACTS, SLOW_SOURCE_DB)
+        say("step 5: Zabbix stops a run while it loads the table")
         self.set_macro("{$TESSIM.MODE}", "descobertaClientes")
-        self.set_macro("{$TESSIM.DB.NAME}", SLOW_SOURCE_DB)
-        time.sleep(3)  # the configuration cache takes the new macros
-        # First a complete load of the large base, under the template's own time-out.
-        wait_for("the large base loaded", lambda: contracts_in_questdb() == SLOW_CONTRACTS,
-                 seconds=180)
+        wait_for("a complete load", lambda: contracts_in_questdb() == CONTRACTS, seconds=60)
         before = last_load_time()
         log = os.path.join(self.work, "zabbix_server.log")
         log_start = os.path.getsize(log)
-        self.set_macro("{$TESSIM.TIMEOUT}", "1s")
-        error = wait_for("the run item's time-out error", lambda: (
-            (i := self.items()["tessim_clientes"])["state"] == "1" and "imeout" in i["error"]
-            and i["error"]), seconds=120)
-        say(f"  run item: not supported, {error!r}")
-        # No run after this one; the stopped run may still be writing: the table counts once
-        # nothing of it is left.
-        self.api("host.update", hostid=self.hostid, status=1)
-        wait_for("the stopped run to end", lambda: not self.tool_running(), seconds=120, every=0.5)
+        relay = SlowWrites(QUESTDB, 9000, WRITE_DELAY)
+        try:
+            self.set_macro("{$TESSIM.QUESTDB.PORT}", str(relay.port))
+            self.set_macro("{$TESSIM.TIMEOUT}", "3s")
+            error = wait_for("the run item's time-out error", lambda: (
+                (i := self.items()["tessim_clientes"])["state"] == "1" and "imeout" in i["error"]
+                and i["error"]), seconds=120)
+            say(f"  run item: not supported, {error!r}")
+            # No run after this one; the stopped run may still be writing: the table counts once
+            # nothing of it is left.
+            self.api("host.update", hostid=self.hostid, status=1)
+            wait_for("the stopped run to end", lambda: not self.tool_running(), seconds=120,
+                     every=0.5)
+        finally:
+            relay.close()
+        check(relay.writes > 0, "no write reached the relay: the cut did not land in the load")
         with open(log, errors="replace") as f:
             f.seek(log_start)
             lines = [line for line in f if "tessim_clientes" in line]
         say(f"  server log about the run: {[line.strip()[:160] for line in lines[:2]]}")
         check(lines, "the time-out left nothing in the server log")
         check(not any(MYSQL["password"] in line for line in lines), "the password is in the server log")
-        # QuestDB shows committed rows once it has applied them, a few seconds later under load:
-        # a complete table gets there, a partial one stays short of it.
-        try:
-            wait_for("every contract in the table", lambda: contracts_in_questdb() == SLOW_CONTRACTS,
-                     seconds=90)
-        except AssertionError:
-            check(False, f"after the time-out the table holds {contracts_in_questdb()} of {SLOW_CONTRACTS}")
-        say(f"  contracts in QuestDB afterwards: {SLOW_CONTRACTS}, load time {before} -> {last_load_time()}")
+        # QuestDB shows committed rows once it has applied them, a few seconds later under load.
+        wait_for("every contract in the table, newly loaded", lambda: (
+            contracts_in_questdb() == CONTRACTS and last_load_time() != before), seconds=90)
+        after = last_load_time()
+        stamps = questdb("select count_distinct(timestamp) from tessimClientes")["dataset"][0][0]
+        check(stamps == 1, f"{stamps} load times in the table")
+        say(f"  {relay.writes} write(s) held {WRITE_DELAY} s; contracts afterwards: {CONTRACTS}, "
+            f"load time {before} -> {after}")
 
     def tool_running(self):
         for pid in filter(str.isdigit, os.listdir("/proc")):
