@@ -37,9 +37,12 @@ TEST(Signals, LeaveTheTableAsItWasOrCompleteNeverInBetween) {
     TestDatabase db(servers.mysql, "signals");
     db.exec(
         "INSERT INTO clientes (id, nome) VALUES (1, 'Ana'), (2, 'Bia');"
+        // Numbers from a table of digits: MySQL has no sequence engine (seq_1_to_N).
+        "CREATE TABLE d (d INT); INSERT INTO d VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9);"
         "INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) "
-        "SELECT seq, 1 + seq % 2, TIMESTAMP'2024-03-01 10:00:00' + INTERVAL seq MINUTE "
-        "FROM seq_1_to_" +
+        "SELECT n, 1 + n % 2, TIMESTAMP'2024-03-01 10:00:00' + INTERVAL n MINUTE "
+        "FROM (SELECT 1 + a.d + 10 * b.d + 100 * c.d + 1000 * e.d AS n "
+        "FROM d a, d b, d c, d e) numbers WHERE n <= " +
         std::to_string(kContracts));
     const SignalCase cases[] = {
         {"SIGTERM during the fetch", Point::fetch, {SIGTERM}},
