@@ -43,8 +43,6 @@ class runtime_limiter {
     // dispatch's failure, or throws TimeoutException when the limit passes first.
     void run(std::function<void()> dispatch) const;
 
-    int limit_seconds() const { return limit_seconds_; }
-
   private:
     int limit_seconds_;
 };
