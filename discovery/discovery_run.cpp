@@ -18,26 +18,18 @@ namespace {
 
 using tavmolibrary::process_library::print_line;
 
+// The debug view spells values as the tool's first version printed its rows.
 std::string debug_value(const Value& v) {
     switch (v.kind()) {
         case Kind::null:
             return "None";
-        case Kind::integer:
-            return std::to_string(v.integer());
-        case Kind::decimal:
-            return std::string(v.text());
         case Kind::floating:
             return printed_float(v.floating());
         case Kind::text:
             return printed_text(std::string(v.text()));
-        case Kind::date:
-            return civil_text(v.time(), CivilForm::date);
-        case Kind::datetime:
-            return civil_text(v.time(), CivilForm::date_time);
-        case Kind::instant:
-            return std::to_string(v.instant());
+        default:
+            return as_text(v);
     }
-    return "None";
 }
 
 void debug_view(const CustomerRows& rows) {

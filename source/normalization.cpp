@@ -29,36 +29,6 @@ bool all_zero_digits(std::string_view digits) {
     return true;
 }
 
-// How a value reads in error messages and, for kinds other than text and integer, in the
-// zero-padding: texts as they are, numbers in decimal, dates in ISO form.
-std::string as_text(const Value& v) {
-    char buf[64];
-    switch (v.kind()) {
-        case Kind::null:
-            return "nulo";
-        case Kind::text:
-        case Kind::decimal:
-            return std::string(v.text());
-        case Kind::integer: {
-            auto r = std::to_chars(buf, buf + sizeof buf, v.integer());
-            return std::string(buf, r.ptr);
-        }
-        case Kind::floating: {
-            auto r = std::to_chars(buf, buf + sizeof buf, v.floating());
-            return std::string(buf, r.ptr);
-        }
-        case Kind::date:
-            return civil_text(v.time(), CivilForm::date);
-        case Kind::datetime:
-            return civil_text(v.time(), CivilForm::date_time);
-        case Kind::instant: {
-            auto r = std::to_chars(buf, buf + sizeof buf, v.instant());
-            return std::string(buf, r.ptr);
-        }
-    }
-    return {};
-}
-
 [[noreturn]] void fail(const CustomerRecord& record, std::size_t field, const std::string& why) {
     throw DatabaseFailure(std::string(kFields[field].name), as_text(record[idServico]), why);
 }

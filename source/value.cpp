@@ -1,6 +1,7 @@
 #include "source/value.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -93,6 +94,36 @@ Value Value::of_instant(std::int64_t micros) {
 void Value::not_a_time() const {
     throw std::logic_error(std::string("valor do tipo ") + kind_name(kind_) +
                            " não é data nem data/hora");
+}
+
+// The one switch from a value to its plain text; the debug view and the store's messages
+// spell a few kinds their own way and take the rest from here.
+std::string as_text(const Value& v) {
+    char buf[64];
+    switch (v.kind()) {
+        case Kind::null:
+            return "nulo";
+        case Kind::text:
+        case Kind::decimal:
+            return std::string(v.text());
+        case Kind::integer: {
+            auto r = std::to_chars(buf, buf + sizeof buf, v.integer());
+            return std::string(buf, r.ptr);
+        }
+        case Kind::floating: {
+            auto r = std::to_chars(buf, buf + sizeof buf, v.floating());
+            return std::string(buf, r.ptr);
+        }
+        case Kind::date:
+            return civil_text(v.time(), CivilForm::date);
+        case Kind::datetime:
+            return civil_text(v.time(), CivilForm::date_time);
+        case Kind::instant: {
+            auto r = std::to_chars(buf, buf + sizeof buf, v.instant());
+            return std::string(buf, r.ptr);
+        }
+    }
+    return {};
 }
 
 bool operator==(const Value& a, const Value& b) {

@@ -103,6 +103,10 @@ inline CivilTime Value::time() const {
 
 const char* kind_name(Kind k);
 
+// How a value reads in messages and in the zero-padding: texts and decimals as they are,
+// numbers in decimal, dates in ISO form, NULL as "nulo".
+std::string as_text(const Value& v);
+
 // Append-only byte arena. Views handed out stay valid for the life of the store, also
 // after the store itself has been moved. Each new block is as large as everything held so
 // far (up to a cap), so a store that ends up holding hundreds of megabytes does it in a few

@@ -88,7 +88,7 @@ std::string describe(const Value& v) {
         s += " " + printed_text(std::string(t));
         if (v.text().size() > 64) s += "...";
     } else if (v.kind() == Kind::integer) {
-        s += " " + std::to_string(v.integer());
+        s += " " + as_text(v);
     } else if (v.kind() == Kind::floating) {
         s += " " + printed_float(v.floating());
     }
