@@ -77,12 +77,10 @@ void parse_addr(std::string_view v, SenderConf& conf) {
     }
     conf.host = std::string(host);
     if (!port.empty()) {
-        std::uint16_t p = 0;
-        const auto r = std::from_chars(port.data(), port.data() + port.size(), p);
-        if (r.ec != std::errc() || r.ptr != port.data() + port.size() || p == 0) {
+        const auto number = port_number(port);
+        if (!number)
             bad_conf("addr \"" + printable(v) + "\": port must be a number from 1 to 65535");
-        }
-        conf.port = p;
+        conf.port = *number;
     }
 }
 
@@ -93,6 +91,14 @@ bool parse_switch(std::string_view key, std::string_view v) {
 }
 
 }  // namespace
+
+std::optional<std::uint16_t> port_number(std::string_view text) {
+    std::uint16_t port = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || port == 0)
+        return std::nullopt;
+    return port;
+}
 
 SenderConf parse_conf(std::string_view text) {
     const std::size_t sep = text.find("::");

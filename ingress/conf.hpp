@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,5 +36,8 @@ struct SenderConf {
 
 // Throws IngressError(config_error).
 SenderConf parse_conf(std::string_view text);
+
+// A TCP port written as decimal digits only, 1 to 65535; nullopt for anything else.
+std::optional<std::uint16_t> port_number(std::string_view text);
 
 }  // namespace ingress

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "process/descriptor.hpp"
 #include "process/launch.hpp"
 
 namespace tavmolibrary::process_library {
@@ -26,11 +27,6 @@ constexpr std::size_t MAX_HANDED_OVER = 128 * 1024;
                         "; esta variável é definida apenas por launch para o processo que inicia");
 }
 
-struct ClosedOnExit {
-    int fd;
-    ~ClosedOnExit() { ::close(fd); }
-};
-
 }  // namespace
 
 std::string receive_handed_over(std::string_view variable_value) {
@@ -43,7 +39,7 @@ std::string receive_handed_over(std::string_view variable_value) {
         end != variable_value.data() + variable_value.size() || fd < 3)
         refuse("valor inválido (esperado o número de um descritor, 3 ou mais)");
     if (::fcntl(fd, F_GETFD) < 0) refuse("o descritor " + std::to_string(fd) + " não está aberto");
-    const ClosedOnExit closer{fd};
+    const Descriptor closer(fd);
 
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode))
@@ -55,17 +51,15 @@ std::string receive_handed_over(std::string_view variable_value) {
         refuse("o descritor " + std::to_string(fd) + " não pôde ser lido");
 
     std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN) refuse("o pipe ainda está aberto para escrita");
+    switch (read_all(fd, text, MAX_HANDED_OVER)) {
+        case 0:
+            break;
+        case EFBIG:
+            refuse("conteúdo longo demais");
+        case EAGAIN:
+            refuse("o pipe ainda está aberto para escrita");
+        default:
             refuse("falha ao ler o descritor " + std::to_string(fd));
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-        if (text.size() > MAX_HANDED_OVER) refuse("conteúdo longo demais");
     }
     if (text.find('\0') != std::string::npos) refuse("conteúdo com byte nulo");
     return text;

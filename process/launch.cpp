@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "process/concealed_argument.hpp"
+#include "process/descriptor.hpp"
 
 extern char** environ;
 
@@ -91,13 +92,6 @@ std::vector<char*> c_strings(const std::vector<std::string>& texts) {
     return pointers;
 }
 
-struct Descriptor {
-    int fd = -1;
-    ~Descriptor() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 unsigned open_file_limit() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
@@ -115,22 +109,15 @@ unsigned open_file_limit() {
 int handover_pipe(const std::string& text) {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) throw_errno(errno, "launch: pipe2");
-    Descriptor read_end{ends[0]};
-    Descriptor write_end{ends[1]};
+    Descriptor read_end(ends[0]);
+    const Descriptor write_end(ends[1]);
     // Nobody reads until the new run starts, so the whole text must fit in the pipe.
     if (text.size() > 4096 &&
-        ::fcntl(write_end.fd, F_SETPIPE_SZ, static_cast<int>(text.size())) < 0)
+        ::fcntl(write_end.get(), F_SETPIPE_SZ, static_cast<int>(text.size())) < 0)
         throw_errno(errno, "launch: F_SETPIPE_SZ");
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t got = ::write(write_end.fd, text.data() + written, text.size() - written);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            throw_errno(errno, "launch: escrita no pipe de passagem");
-        }
-        written += static_cast<std::size_t>(got);
-    }
-    return std::exchange(read_end.fd, -1);
+    if (const int error = write_all(write_end.get(), text); error != 0)
+        throw_errno(error, "launch: escrita no pipe de passagem");
+    return read_end.release();
 }
 
 }  // namespace
@@ -167,38 +154,35 @@ void spawn_detached(const std::string& executable, const std::vector<std::string
     const std::vector<std::string> env = launched_environment(handed_over.has_value());
     std::vector<char*> c_env = c_strings(env);
     const unsigned fd_limit = open_file_limit();
-    const Descriptor handover{handed_over ? handover_pipe(*handed_over) : -1};
+    const Descriptor handover(handed_over ? handover_pipe(*handed_over) : -1);
 
     // Carries the errno of a failed setsid/fork/exec back; closed by exec on success.
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0) throw_errno(errno, "launch: pipe2");
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) throw_errno(errno, "launch: pipe2");
+    Descriptor report_read(ends[0]);
+    Descriptor report_write(ends[1]);
 
     const pid_t middle = ::fork();
-    if (middle < 0) {
-        const int error = errno;
-        ::close(report[0]);
-        ::close(report[1]);
-        throw_errno(error, "launch: fork");
-    }
+    if (middle < 0) throw_errno(errno, "launch: fork");
     if (middle == 0) {
-        ::close(report[0]);
-        if (::setsid() < 0) report_and_quit(report[1], errno);
+        report_read.close();
+        const int report = report_write.get();
+        if (::setsid() < 0) report_and_quit(report, errno);
         const pid_t run = ::fork();
-        if (run < 0) report_and_quit(report[1], errno);
+        if (run < 0) report_and_quit(report, errno);
         if (run > 0) ::_exit(0);
-        exec_detached(report[1], handover.fd, executable.c_str(), c_argv.data(), c_env.data(),
+        exec_detached(report, handover.get(), executable.c_str(), c_argv.data(), c_env.data(),
                       fd_limit);
     }
 
-    ::close(report[1]);
+    report_write.close();
     int status = 0;
     while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }
     int error = 0;
     ssize_t got;
-    while ((got = ::read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
+    while ((got = ::read(report_read.get(), &error, sizeof error)) < 0 && errno == EINTR) {
     }
-    ::close(report[0]);
     if (got == static_cast<ssize_t>(sizeof error)) throw_errno(error, "launch: exec");
     // Killed before it could report anything: the run may not have started.
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)

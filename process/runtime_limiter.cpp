@@ -13,6 +13,7 @@
 #include <system_error>
 #include <thread>
 
+#include "process/descriptor.hpp"
 #include "process/stop_requests.hpp"
 
 namespace tavmolibrary::process_library {
@@ -21,9 +22,8 @@ namespace {
 // Shared between the waiting thread and the worker; the worker keeps it alive after a
 // timeout, when the waiting thread has already left. `failure` is read only after join.
 struct DispatchState {
-    int done = ::eventfd(0, EFD_CLOEXEC);
+    Descriptor done{::eventfd(0, EFD_CLOEXEC)};
     std::exception_ptr failure;
-    ~DispatchState() { ::close(done); }
 };
 
 // Waits for the worker's end, the deadline or a stop request, whichever comes first; a stop
@@ -34,7 +34,7 @@ bool wait_for_dispatch(const DispatchState& state, const StopSignals& stops,
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
-        pollfd fds[2] = {{state.done, POLLIN, 0}, {stops.descriptor(), POLLIN, 0}};
+        pollfd fds[2] = {{state.done.get(), POLLIN, 0}, {stops.descriptor(), POLLIN, 0}};
         if (::poll(fds, 2, static_cast<int>(left.count())) < 0) {
             if (errno == EINTR) continue;
             throw std::system_error(errno, std::generic_category(), "poll");
@@ -61,7 +61,7 @@ runtime_limiter::runtime_limiter(int limit_seconds) : limit_seconds_(limit_secon
 void runtime_limiter::run(std::function<void()> dispatch) const {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limit_seconds_);
     auto state = std::make_shared<DispatchState>();
-    if (state->done < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+    if (state->done.get() < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
     // Before the worker exists, so that it starts with the stop signals blocked.
     const StopSignals stops;
     reset_stop_state();
@@ -73,7 +73,7 @@ void runtime_limiter::run(std::function<void()> dispatch) const {
             state->failure = std::current_exception();
         }
         const std::uint64_t one = 1;
-        while (::write(state->done, &one, sizeof one) < 0 && errno == EINTR) {
+        while (::write(state->done.get(), &one, sizeof one) < 0 && errno == EINTR) {
         }
     });
 

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <system_error>
 
+#include "process/descriptor.hpp"
+
 namespace tavmolibrary::process_library {
 namespace {
 
@@ -27,14 +29,7 @@ sigset_t stop_set() {
 
 // Whole or not at all as far as we can tell; nobody is left to tell of a failure.
 void write_error_line(const std::string& line) {
-    const std::string text = line + "\n";
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t put = ::write(STDERR_FILENO, text.data() + written, text.size() - written);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return;
-        written += static_cast<std::size_t>(put);
-    }
+    (void)write_all(STDERR_FILENO, line + "\n");
 }
 
 }  // namespace
@@ -43,18 +38,14 @@ StopSignals::StopSignals() {
     const sigset_t set = stop_set();
     if (const int error = ::pthread_sigmask(SIG_BLOCK, &set, nullptr); error != 0)
         throw std::system_error(error, std::generic_category(), "pthread_sigmask");
-    fd_ = ::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK);
-    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "signalfd");
-}
-
-StopSignals::~StopSignals() {
-    ::close(fd_);
+    fd_ = Descriptor(::signalfd(-1, &set, SFD_CLOEXEC | SFD_NONBLOCK));
+    if (fd_.get() < 0) throw std::system_error(errno, std::generic_category(), "signalfd");
 }
 
 int StopSignals::take() const {
     signalfd_siginfo info{};
     ssize_t got;
-    while ((got = ::read(fd_, &info, sizeof info)) < 0 && errno == EINTR) {
+    while ((got = ::read(fd_.get(), &info, sizeof info)) < 0 && errno == EINTR) {
     }
     return got == static_cast<ssize_t>(sizeof info) ? static_cast<int>(info.ssi_signo) : 0;
 }

@@ -26,6 +26,8 @@
 #include <string>
 #include <string_view>
 
+#include "process/descriptor.hpp"
+
 namespace tavmolibrary::process_library {
 
 // Blocks the stop signals in the calling thread (threads created afterwards inherit the mask)
@@ -36,17 +38,16 @@ class StopSignals {
   public:
     // Throws std::system_error when the mask cannot be set or the signalfd cannot be made.
     StopSignals();
-    ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
     // Readable (poll) while a stop signal is pending.
-    int descriptor() const { return fd_; }
+    int descriptor() const { return fd_.get(); }
     // Takes one pending stop signal; 0 when none is pending.
     int take() const;
 
   private:
-    int fd_ = -1;
+    Descriptor fd_;
 };
 
 // Puts the state back to "stoppable", with nothing remembered: the start of a run.

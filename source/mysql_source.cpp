@@ -1,8 +1,8 @@
 #include "source/mysql_source.hpp"
 
-#include <charconv>
 #include <system_error>
 
+#include "ingress/conf.hpp"
 #include "source/batched_rows.hpp"
 #include "source/customer_statement.hpp"
 #include "source/option_files.hpp"
@@ -78,15 +78,12 @@ MysqlResult result_of(MYSQL* conn, MYSQL_RES* res) {
 }  // namespace
 
 unsigned parse_port(std::string_view text) {
-    unsigned port = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), port);
-    bool digits_only = !text.empty() && text.find_first_not_of("0123456789") == text.npos;
-    if (!digits_only || ec != std::errc() || end != text.data() + text.size() || port == 0 ||
-        port > 65535)
+    const auto port = ingress::port_number(text);
+    if (!port)
         throw DatabaseFailure(DatabaseFailure::Cause::connection, 0,
                               "porta do MySQL inválida: '" + std::string(text) +
                                   "' (esperado um número de 1 a 65535)");
-    return port;
+    return *port;
 }
 
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings) {

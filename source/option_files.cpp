@@ -13,10 +13,14 @@
 #include <string_view>
 
 #include "core/failure.hpp"
+#include "process/descriptor.hpp"
 #include "source/blanks.hpp"
 
 namespace tessim {
 namespace {
+
+using tavmolibrary::process_library::Descriptor;
+using tavmolibrary::process_library::read_all;
 
 constexpr const char* kOwnFile = "/etc/tessim-clientes/my.cnf";
 constexpr std::string_view kGroups[] = {"client", "client-server", "client-mariadb",
@@ -109,11 +113,6 @@ std::string option_value(std::string_view written) {
     return value;
 }
 
-struct ClosedOnExit {
-    int fd;
-    ~ClosedOnExit() { ::close(fd); }
-};
-
 // The whole file, or nullopt when it does not exist.
 std::optional<std::string> file_text(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -121,7 +120,7 @@ std::optional<std::string> file_text(const std::string& path) {
         if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
         fail(path, std::string("não pôde ser aberto (") + std::strerror(errno) + ")");
     }
-    const ClosedOnExit closer{fd};
+    const Descriptor closer(fd);
     struct stat info {};
     if (::fstat(fd, &info) != 0) fail(path, std::strerror(errno));
     if (S_ISDIR(info.st_mode)) fail(path, "é uma pasta, não um arquivo");
@@ -130,16 +129,8 @@ std::optional<std::string> file_text(const std::string& path) {
     if (info.st_mode & S_IWOTH)
         fail(path, "qualquer usuário pode alterá-lo (modo o+w); corrija as permissões");
     std::string text;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got == 0) break;
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            fail(path, std::string("não pôde ser lido (") + std::strerror(errno) + ")");
-        }
-        text.append(buffer, static_cast<std::size_t>(got));
-    }
+    if (const int error = read_all(fd, text); error != 0)
+        fail(path, std::string("não pôde ser lido (") + std::strerror(error) + ")");
     return text;
 }
 

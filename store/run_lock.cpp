@@ -70,18 +70,4 @@ RunLock RunLock::acquire(const std::string& name) {
     }
 }
 
-RunLock::RunLock(RunLock&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-RunLock& RunLock::operator=(RunLock&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
-
-RunLock::~RunLock() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 }  // namespace tessim

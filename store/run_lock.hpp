@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "process/descriptor.hpp"
+
 namespace tessim {
 
 // The abstract socket name (without its leading NUL byte) for a QuestDB address and table.
@@ -31,18 +33,12 @@ class RunLock {
     // One attempt: nullopt when another socket holds the name.
     static std::optional<RunLock> try_acquire(const std::string& name);
 
-    RunLock(RunLock&& other) noexcept;
-    RunLock& operator=(RunLock&& other) noexcept;
-    RunLock(const RunLock&) = delete;
-    RunLock& operator=(const RunLock&) = delete;
-    ~RunLock();
-
-    // The socket holding the name (for tests of its flags).
-    int descriptor() const { return fd_; }
+    // The socket holding the name. Used by tests (of its flags).
+    int descriptor() const { return socket_.get(); }
 
   private:
-    explicit RunLock(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit RunLock(int fd) : socket_(fd) {}
+    tavmolibrary::process_library::Descriptor socket_;
 };
 
 }  // namespace tessim
