@@ -18,26 +18,23 @@ struct Null {
     bool operator==(const Null&) const = default;
 };
 
-// A text value (QuestDB STRING/VARCHAR/SYMBOL column). Validated as UTF-8 when the row is
-// written, so that the error can name the column. The bytes must outlive that call.
-struct Text {
-    explicit constexpr Text(std::string_view b) noexcept : bytes(b) {}
-    // A temporary std::string would be gone before the row is encoded.
+// Bytes the caller keeps alive until the row is written: a temporary std::string would be
+// gone before the row is encoded, so none is taken.
+template <class Kind>
+struct BytesView {
+    explicit constexpr BytesView(std::string_view b) noexcept : bytes(b) {}
     template <class S>
     requires std::same_as<S, std::string>
-    explicit Text(S&&) = delete;
+    explicit BytesView(S&&) = delete;
     std::string_view bytes;
 };
 
+// A text value (QuestDB STRING/VARCHAR/SYMBOL column). Validated as UTF-8 when the row is
+// written, so that the error can name the column.
+using Text = BytesView<struct TextKind>;
 // An exact decimal given as its digits, e.g. "-12.50": optional sign, digits, optional
 // '.' followed by digits. Sent as the nearest double (the target columns are DOUBLE).
-struct Decimal {
-    explicit constexpr Decimal(std::string_view d) noexcept : digits(d) {}
-    template <class S>
-    requires std::same_as<S, std::string>
-    explicit Decimal(S&&) = delete;
-    std::string_view digits;
-};
+using Decimal = BytesView<struct DecimalKind>;
 
 // Any one of the kinds. Used by tests.
 class ColumnValue {

@@ -42,9 +42,9 @@ template <RowMode Mode>
 void BasicRow<Mode>::column(std::size_t i, Decimal v) {
     if constexpr (writes) {
         char* p = open(i, wire::number_room);
-        commit(wire::put_decimal(p, v.digits, where(i)));
+        commit(wire::put_decimal(p, v.bytes, where(i)));
     } else {
-        wire::check_decimal(v.digits, where(i));
+        wire::check_decimal(v.bytes, where(i));
     }
 }
 

@@ -52,6 +52,11 @@ bool starts_with_word(std::string_view line, std::string_view word, std::string_
     return true;
 }
 
+// The escapes the mysql client reads in option values, and what each stands for; any other
+// backslash stays as written.
+constexpr std::string_view kEscaped = "btnrs\\'\"";
+constexpr std::string_view kMeant = "\b\t\n\r \\'\"";
+
 // The text after '=': a '#' outside quotes ends it (a backslash inside quotes keeps the next
 // quote from closing them), blanks around it go, one pair of enclosing quotes goes, then the
 // escapes are read.
@@ -84,30 +89,12 @@ std::string option_value(std::string_view written) {
             value.push_back(written[i]);
             continue;
         }
-        switch (const char next = written[++i]) {
-            case 'b':
-                value.push_back('\b');
-                break;
-            case 't':
-                value.push_back('\t');
-                break;
-            case 'n':
-                value.push_back('\n');
-                break;
-            case 'r':
-                value.push_back('\r');
-                break;
-            case 's':
-                value.push_back(' ');
-                break;
-            case '\\':
-            case '\'':
-            case '"':
-                value.push_back(next);
-                break;
-            default:
-                value.push_back('\\');
-                value.push_back(next);
+        const char next = written[++i];
+        if (const std::size_t at = kEscaped.find(next); at != std::string_view::npos) {
+            value.push_back(kMeant[at]);
+        } else {
+            value.push_back('\\');
+            value.push_back(next);
         }
     }
     return value;

@@ -39,7 +39,7 @@ std::string descreve(const ingress::ColumnValue& c) {
                 std::snprintf(buf, sizeof buf, "double %.17g", v);
                 return buf;
             } else if constexpr (std::is_same_v<T, ingress::Decimal>) {
-                return "decimal " + std::string(v.digits);
+                return "decimal " + std::string(v.bytes);
             } else if constexpr (std::is_same_v<T, ingress::Text>) {
                 return "text '" + std::string(v.bytes) + "'";
             } else if constexpr (std::is_same_v<T, ingress::TimestampMicros>) {
