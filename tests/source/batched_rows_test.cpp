@@ -42,15 +42,11 @@ std::vector<std::string> read_all(MYSQL* conn, const std::string& sql, bool batc
     return rows;
 }
 
-// The numbers 1 to 100000 in a table: MySQL has no sequence engine (seq_1_to_N) to give them.
+// The numbers 1 to 100000 in the table `seq`.
 struct NumbersDatabase : testing::TestDatabase {
     explicit NumbersDatabase(const ConnectionSettings& server)
         : TestDatabase(server, "numbers", {}) {
-        exec(
-            "CREATE TABLE d (d INT); INSERT INTO d VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9);"
-            "CREATE TABLE seq (seq INT PRIMARY KEY);"
-            "INSERT INTO seq SELECT 1 + a.d + 10 * b.d + 100 * c.d + 1000 * e.d + 10000 * f.d "
-            "FROM d a, d b, d c, d e, d f");
+        add_numbers(5);
     }
 };
 
