@@ -35,7 +35,7 @@ nlohmann::json snapshot(const QuestDbAddress& at) {
 TEST(Signals, LeaveTheTableAsItWasOrCompleteNeverInBetween) {
     TESSIM_REQUIRE_SERVERS(servers);
     TestDatabase db(servers.mysql, "signals");
-    db.add_numbers(4);
+    db.add_numbers();
     db.exec(
         "INSERT INTO clientes (id, nome) VALUES (1, 'Ana'), (2, 'Bia');"
         "INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) "

@@ -42,17 +42,10 @@ std::vector<std::string> read_all(MYSQL* conn, const std::string& sql, bool batc
     return rows;
 }
 
-// The numbers 1 to 100000 in the table `seq`.
-struct NumbersDatabase : testing::TestDatabase {
-    explicit NumbersDatabase(const ConnectionSettings& server)
-        : TestDatabase(server, "numbers", {}) {
-        add_numbers(5);
-    }
-};
-
 TEST(BatchedRows, ReadsTheSameRowsAsTheBlockingWay) {
     TESSIM_REQUIRE_MARIADB(server);
-    const NumbersDatabase db(server);
+    testing::TestDatabase db(server, "numbers", {});
+    db.add_numbers();
     MysqlConnection plain = connect_to_mysql(db.settings());
     MysqlConnection batched = connect_to_mysql(db.settings());
     // About 12 MB (many batches) with NULLs and texts of varying length; then results of a
@@ -80,7 +73,8 @@ TEST(BatchedRows, ReadsTheSameRowsAsTheBlockingWay) {
 
 TEST(BatchedRows, AnErrorInTheMiddleOfAResultIsReported) {
     TESSIM_REQUIRE_MARIADB(server);
-    const NumbersDatabase db(server);
+    testing::TestDatabase db(server, "numbers", {});
+    db.add_numbers();
     MysqlConnection conn = connect_to_mysql(db.settings());
     // The server finds the error only when it reaches the row: after rows were streamed.
     const std::string sql =
