@@ -7,34 +7,34 @@
 namespace tessim::bench {
 
 CustomerRows synthetic_rows(std::size_t n, Letters letters) {
-    static const char* kNomesUtf8[] = {"Maria da Concei\xC3\xA7\xC3\xA3o",
+    static const char* kNamesUtf8[] = {"Maria da Concei\xC3\xA7\xC3\xA3o",
                                        "Jos\xC3\xA9 Ant\xC3\xB4nio Ribeiro",
                                        "Ana Paula Ribeiro",
                                        "Jo\xC3\x83\xC2\xA3o Batista",  // stored as mojibake
                                        "Francisca Ara\xC3\xBAjo Guimar\xC3\xA3\x65s",
                                        "Luiz Ot\xC3\x83\xC2\xA1vio"};  // stored as mojibake
-    static const char* kNomesAscii[] = {"Maria da Conceicao",         "Jose Antonio Ribeiro",
+    static const char* kNamesAscii[] = {"Maria da Conceicao",         "Jose Antonio Ribeiro",
                                         "Ana Paula Ribeiro",          "Joao Batista",
                                         "Francisca Araujo Guimaraes", "Luiz Otavio"};
-    static const char* kBairrosUtf8[] = {"Centro", "Jardim Am\xC3\xA9rica",
-                                         "Vila S\xC3\xA3o Jos\xC3\xA9", ""};
-    static const char* kBairrosAscii[] = {"Centro", "Jardim America", "Vila Sao Jose", ""};
-    static const char* kCidadesUtf8[] = {"S\xC3\xA3o Paulo", "Goi\xC3\xA2nia", "Bel\xC3\xA9m",
-                                         "Florian\xC3\xB3polis"};
-    static const char* kCidadesAscii[] = {"Sao Paulo", "Goiania", "Belem", "Florianopolis"};
-    static const char* kPlanosUtf8[] = {"Fibra 300 Mega", "Fibra 600 Mega Promo\xC3\xA7\xC3\xA3o",
-                                        "R\xC3\xA1"
-                                        "dio 10 Mega"};
-    static const char* kPlanosAscii[] = {"Fibra 300 Mega", "Fibra 600 Mega Promocao",
-                                         "Radio 10 Mega"};
-    static const char* kValores[] = {"99.90", "129.90", "0.00", "79.90"};
+    static const char* kDistrictsUtf8[] = {"Centro", "Jardim Am\xC3\xA9rica",
+                                           "Vila S\xC3\xA3o Jos\xC3\xA9", ""};
+    static const char* kDistrictsAscii[] = {"Centro", "Jardim America", "Vila Sao Jose", ""};
+    static const char* kCitiesUtf8[] = {"S\xC3\xA3o Paulo", "Goi\xC3\xA2nia", "Bel\xC3\xA9m",
+                                        "Florian\xC3\xB3polis"};
+    static const char* kCitiesAscii[] = {"Sao Paulo", "Goiania", "Belem", "Florianopolis"};
+    static const char* kPlansUtf8[] = {"Fibra 300 Mega", "Fibra 600 Mega Promo\xC3\xA7\xC3\xA3o",
+                                       "R\xC3\xA1"
+                                       "dio 10 Mega"};
+    static const char* kPlansAscii[] = {"Fibra 300 Mega", "Fibra 600 Mega Promocao",
+                                        "Radio 10 Mega"};
+    static const char* kPrices[] = {"99.90", "129.90", "0.00", "79.90"};
     const bool ascii = letters == Letters::ascii;
-    const auto& nomes = ascii ? kNomesAscii : kNomesUtf8;
-    const auto& bairros = ascii ? kBairrosAscii : kBairrosUtf8;
-    const auto& cidades = ascii ? kCidadesAscii : kCidadesUtf8;
-    const auto& planos = ascii ? kPlanosAscii : kPlanosUtf8;
-    const char* motivo = ascii ? "Inadimplencia" : "Inadimpl\xC3\xAAncia";
-    const char* empresa = ascii ? "Provedor Exemplo Telecomunicacoes Ltda"
+    const auto& names = ascii ? kNamesAscii : kNamesUtf8;
+    const auto& districts = ascii ? kDistrictsAscii : kDistrictsUtf8;
+    const auto& cities = ascii ? kCitiesAscii : kCitiesUtf8;
+    const auto& plans = ascii ? kPlansAscii : kPlansUtf8;
+    const char* suspension_reason = ascii ? "Inadimplencia" : "Inadimpl\xC3\xAAncia";
+    const char* company = ascii ? "Provedor Exemplo Telecomunicacoes Ltda"
                                 : "Provedor Exemplo Telecomunica\xC3\xA7\xC3\xB5\x65s Ltda";
 
     std::mt19937 rng(42);
@@ -49,13 +49,13 @@ CustomerRows synthetic_rows(std::size_t n, Letters letters) {
                                        1 + int(rng() % 28), int(rng() % 24), 30, 15, 0});
         };
         r[idCliente] = Value::of_integer(static_cast<std::int64_t>(i * 10 / 13 + 1));
-        r[nomeCliente] = text(pick(nomes));
+        r[nomeCliente] = text(pick(names));
         // Taxpayer numbers come as text or as numbers, depending on the column's type.
         r[cpfCliente] = rng() % 2 ? text(std::to_string(1000000000ull + rng() % 98999999999ull))
                                   : Value::of_integer(1000000000 + rng() % 999999999);
         r[cnpjCliente] = rng() % 10 ? Value::null() : text("12345678000190");
-        r[bairroCliente] = text(pick(bairros));
-        r[cidadeCliente] = text(pick(cidades));
+        r[bairroCliente] = text(pick(districts));
+        r[cidadeCliente] = text(pick(cities));
         r[estadoCliente] = text("SP");
         r[statusCliente] = Value::of_integer(1 + rng() % 4);
         r[dataInstalacao] = day(2015, 10);
@@ -63,18 +63,18 @@ CustomerRows synthetic_rows(std::size_t n, Letters letters) {
         r[diaVencimento] = Value::of_integer(5 + 5 * int(rng() % 5));
         r[dataRescisao] = rng() % 5 ? Value::null() : Value::of_date(2023, 5, 10);
         r[dataSuspensao] = rng() % 8 ? Value::null() : Value::of_date(2024, 2, 1);
-        r[motivoSuspensao] = rng() % 8 ? Value::null() : text(motivo);
-        r[nomeEmpresa] = text(empresa);
-        r[nomePlano] = text(pick(planos));
-        r[valorPlano] = Value::of_decimal(rows.texts.keep(pick(kValores)));
+        r[motivoSuspensao] = rng() % 8 ? Value::null() : text(suspension_reason);
+        r[nomeEmpresa] = text(company);
+        r[nomePlano] = text(pick(plans));
+        r[valorPlano] = Value::of_decimal(rows.texts.keep(pick(kPrices)));
         r[nomeVendedor] = rng() % 3 ? text("Carlos Vendedor") : Value::null();
         r[dataNascimento] =
             Value::of_date(1940 + int(rng() % 65), 1 + int(rng() % 12), 1 + int(rng() % 28));
         r[isento] = Value::of_integer(0);
-        const bool atraso = rng() % 5 == 0;
-        r[tituloAtraso] = Value::of_integer(atraso ? 2 : 0);
-        r[valorAtraso] = Value::of_decimal(rows.texts.keep(atraso ? "199.80" : "0.00"));
-        r[dataPrimeiroAtraso] = atraso ? Value::of_date(2024, 3, 10) : Value::null();
+        const bool overdue = rng() % 5 == 0;
+        r[tituloAtraso] = Value::of_integer(overdue ? 2 : 0);
+        r[valorAtraso] = Value::of_decimal(rows.texts.keep(overdue ? "199.80" : "0.00"));
+        r[dataPrimeiroAtraso] = overdue ? Value::of_date(2024, 3, 10) : Value::null();
         r[dataVencimentoContrato] = Value::of_date(2026, 1, 1 + int(rng() % 28));
         r[ativo] = Value::of_integer(1);
         r[idServico] = Value::of_integer(static_cast<std::int64_t>(i + 1));

@@ -38,12 +38,12 @@ void script(MYSQL* conn, std::string_view sql) {
     if (mysql_errno(conn)) throw std::runtime_error(std::string("MariaDB: ") + mysql_error(conn));
 }
 
-std::string nome_banco(std::string_view suffix) {
+std::string database_name(std::string_view suffix) {
     return "tessim_t_e2e_" + std::string(suffix) + "_" + std::to_string(::getpid());
 }
 
 // Code points of a UTF-8 text; nullopt when the bytes are not well-formed UTF-8.
-std::optional<std::vector<char32_t>> decodifica(std::string_view s) {
+std::optional<std::vector<char32_t>> decode_utf8(std::string_view s) {
     std::vector<char32_t> out;
     for (std::size_t i = 0; i < s.size();) {
         const auto b = static_cast<unsigned char>(s[i]);
@@ -66,8 +66,9 @@ std::optional<std::vector<char32_t>> decodifica(std::string_view s) {
             if ((c & 0xC0) != 0x80) return std::nullopt;
             cp = (cp << 6) | (c & 0x3F);
         }
-        static constexpr char32_t minimo[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < minimo[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+        static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
+        if (cp < kMinimum[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return std::nullopt;
         out.push_back(cp);
         i += static_cast<std::size_t>(n) + 1;
     }
@@ -76,7 +77,7 @@ std::optional<std::vector<char32_t>> decodifica(std::string_view s) {
 
 // The Windows-1252 byte of a code point, if it has one.
 std::optional<unsigned char> byte_cp1252(char32_t cp) {
-    static const std::map<char32_t, unsigned char> especiais = {
+    static const std::map<char32_t, unsigned char> kSpecials = {
         {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
         {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
         {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
@@ -84,75 +85,76 @@ std::optional<unsigned char> byte_cp1252(char32_t cp) {
         {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
         {0x017E, 0x9E}, {0x0178, 0x9F}};
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<unsigned char>(cp);
-    if (auto it = especiais.find(cp); it != especiais.end()) return it->second;
+    if (auto it = kSpecials.find(cp); it != kSpecials.end()) return it->second;
     return std::nullopt;
 }
 
 }  // namespace
 
-std::optional<Servidores> servidores() {
-    Servidores s{{env("TESSIM_TEST_MYSQL_HOST"), env("TESSIM_TEST_MYSQL_PORT"),
-                  env("TESSIM_TEST_MYSQL_USER"), env("TESSIM_TEST_MYSQL_PASSWORD")},
-                 {env("TESSIM_TEST_QUESTDB_HOST"), env("TESSIM_TEST_QUESTDB_HTTP_PORT")}};
+std::optional<Servers> servers_from_env() {
+    Servers s{{env("TESSIM_TEST_MYSQL_HOST"), env("TESSIM_TEST_MYSQL_PORT"),
+               env("TESSIM_TEST_MYSQL_USER"), env("TESSIM_TEST_MYSQL_PASSWORD")},
+              {env("TESSIM_TEST_QUESTDB_HOST"), env("TESSIM_TEST_QUESTDB_HTTP_PORT")}};
     if (s.mysql.host.empty() || s.mysql.port.empty() || s.mysql.user.empty() ||
         s.questdb.host.empty() || s.questdb.port.empty())
         return std::nullopt;
     return s;
 }
 
-Banco::Banco(const MariaDb& server, std::string nome, bool criar, Existente)
-    : nome_(std::move(nome)) {
+Database::Database(const MariaDb& server, std::string name, bool create, Existing)
+    : name_(std::move(name)) {
     conn_.reset(mysql_init(nullptr));
     mysql_optionsv(conn_.get(), MYSQL_SET_CHARSET_NAME, "utf8mb4");
     if (!mysql_real_connect(
             conn_.get(), server.host.c_str(), server.user.c_str(), server.password.c_str(), nullptr,
             static_cast<unsigned>(std::stoul(server.port)), nullptr, CLIENT_MULTI_STATEMENTS))
         throw std::runtime_error(std::string("MariaDB: ") + mysql_error(conn_.get()));
-    if (criar)
+    if (create)
         script(conn_.get(),
-               "DROP DATABASE IF EXISTS `" + nome_ + "`; CREATE DATABASE `" + nome_ + "`");
-    script(conn_.get(), "USE `" + nome_ + "`");
+               "DROP DATABASE IF EXISTS `" + name_ + "`; CREATE DATABASE `" + name_ + "`");
+    script(conn_.get(), "USE `" + name_ + "`");
 }
 
-Banco::Banco(const MariaDb& server, std::string_view suffix, std::vector<std::string> fixtures)
-    : Banco(server, nome_banco(suffix), true, Existente{}) {
+Database::Database(const MariaDb& server, std::string_view suffix,
+                   std::vector<std::string> fixtures)
+    : Database(server, database_name(suffix), true, Existing{}) {
     for (const std::string& f : fixtures) script(conn_.get(), fixture(f));
 }
 
-Banco Banco::gerado(const MariaDb& server, std::string_view suffix, int contratos) {
-    const std::string nome = nome_banco(suffix);
+Database Database::generated(const MariaDb& server, std::string_view suffix, int contracts) {
+    const std::string name = database_name(suffix);
     const std::string cmd = std::string(TESSIM_ROOT) + "/scripts/gen-contracts " +
-                            std::to_string(contratos) + " --database " + nome + " --host " +
+                            std::to_string(contracts) + " --database " + name + " --host " +
                             server.host + " --port " + server.port + " --user " + server.user +
                             " --password " + server.password + " >/dev/null";
     if (std::system(cmd.c_str()) != 0) throw std::runtime_error("gen-contracts failed: " + cmd);
-    return Banco(server, nome, false, Existente{});
+    return Database(server, name, false, Existing{});
 }
 
-Banco::~Banco() {
+Database::~Database() {
     if (conn_) {
-        const std::string drop = "DROP DATABASE IF EXISTS `" + nome_ + "`";
+        const std::string drop = "DROP DATABASE IF EXISTS `" + name_ + "`";
         mysql_real_query(conn_.get(), drop.data(), drop.size());
     }
 }
 
-void Banco::exec(std::string_view sql) {
+void Database::exec(std::string_view sql) {
     script(conn_.get(), sql);
 }
 
-std::vector<Linha> Banco::linhas(std::string_view sql) {
+std::vector<Row> Database::rows(std::string_view sql) {
     if (mysql_real_query(conn_.get(), sql.data(), sql.size()) != 0)
         throw std::runtime_error(std::string("MariaDB: ") + mysql_error(conn_.get()));
     std::unique_ptr<MYSQL_RES, decltype(&mysql_free_result)> res(mysql_store_result(conn_.get()),
                                                                  mysql_free_result);
     if (!res) throw std::runtime_error(std::string("MariaDB: ") + mysql_error(conn_.get()));
-    const unsigned campos = mysql_num_fields(res.get());
-    std::vector<Linha> out;
+    const unsigned field_count = mysql_num_fields(res.get());
+    std::vector<Row> out;
     while (MYSQL_ROW row = mysql_fetch_row(res.get())) {
-        const unsigned long* tam = mysql_fetch_lengths(res.get());
-        Linha l;
-        for (unsigned i = 0; i < campos; ++i)
-            l.push_back(row[i] ? Campo(std::string(row[i], tam[i])) : std::nullopt);
+        const unsigned long* lengths = mysql_fetch_lengths(res.get());
+        Row l;
+        for (unsigned i = 0; i < field_count; ++i)
+            l.push_back(row[i] ? Cell(std::string(row[i], lengths[i])) : std::nullopt);
         out.push_back(std::move(l));
     }
     return out;
@@ -169,7 +171,7 @@ std::string literal(std::string_view utf8) {
     return s + "' USING utf8mb4)";
 }
 
-tessim::testing::ProgramRun roda(const Servidores& s, const Argumentos& a) {
+tessim::testing::ProgramRun run_tool(const Servers& s, const Arguments& a) {
     return tessim::testing::run_program(
         TESSIM_CLIENTES_PATH,
         {"tessim_clientes", "descobertaClientes", s.mysql.host, s.mysql.port, s.mysql.user,
@@ -178,30 +180,30 @@ tessim::testing::ProgramRun roda(const Servidores& s, const Argumentos& a) {
         {.limit = std::chrono::seconds(60)});
 }
 
-Json sql(const Servidores& s, const std::string& statement) {
+Json sql(const Servers& s, const std::string& statement) {
     return questdb_exec(s.questdb, statement);
 }
 
-void derruba_tabela(const Servidores& s) {
+void drop_table(const Servers& s) {
     sql(s, "DROP TABLE IF EXISTS tessimClientes");
 }
 
-bool tabela_existe(const Servidores& s) {
+bool table_exists(const Servers& s) {
     const Json t = sql(s, "select table_name from tables() where table_name = 'tessimClientes'");
     return !t.at("dataset").empty();
 }
 
-std::vector<Json> linhas_questdb(const Servidores& s, std::int64_t esperadas) {
-    const auto limite = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+std::vector<Json> questdb_rows(const Servers& s, std::int64_t expected_rows) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     for (;;) {
         const Json wal = sql(s,
                              "select writerTxn, sequencerTxn from wal_tables() "
                              "where name = 'tessimClientes'");
         const Json n = sql(s, "select count() from tessimClientes");
-        const bool aplicado = wal.contains("dataset") && !wal["dataset"].empty() &&
-                              wal["dataset"][0][0] == wal["dataset"][0][1];
-        const bool contado = n.contains("dataset") && n["dataset"][0][0] == esperadas;
-        if ((aplicado && contado) || std::chrono::steady_clock::now() > limite) break;
+        const bool applied = wal.contains("dataset") && !wal["dataset"].empty() &&
+                             wal["dataset"][0][0] == wal["dataset"][0][1];
+        const bool counted = n.contains("dataset") && n["dataset"][0][0] == expected_rows;
+        if ((applied && counted) || std::chrono::steady_clock::now() > deadline) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     const Json r = sql(s, "select * from tessimClientes order by idServico");
@@ -216,18 +218,18 @@ std::vector<Json> linhas_questdb(const Servidores& s, std::int64_t esperadas) {
     return out;
 }
 
-std::string iso_de_local(std::string_view data_hora) {
+std::string iso_from_local(std::string_view date_time) {
     std::tm t{};
-    int ano = 0, mes = 0, dia = 0, h = 0, m = 0, seg = 0;
-    if (std::sscanf(std::string(data_hora).c_str(), "%d-%d-%d %d:%d:%d", &ano, &mes, &dia, &h, &m,
-                    &seg) < 3)
-        throw std::runtime_error("not a date: " + std::string(data_hora));
-    t.tm_year = ano - 1900;
-    t.tm_mon = mes - 1;
-    t.tm_mday = dia;
+    int year = 0, month = 0, day = 0, h = 0, m = 0, sec = 0;
+    if (std::sscanf(std::string(date_time).c_str(), "%d-%d-%d %d:%d:%d", &year, &month, &day, &h,
+                    &m, &sec) < 3)
+        throw std::runtime_error("not a date: " + std::string(date_time));
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
     t.tm_hour = h;
     t.tm_min = m;
-    t.tm_sec = seg;
+    t.tm_sec = sec;
     t.tm_isdst = -1;
     const std::time_t epoch = std::mktime(&t);
     std::tm utc{};
@@ -237,58 +239,58 @@ std::string iso_de_local(std::string_view data_hora) {
     return buf;
 }
 
-Json data_esperada(const Campo& c) {
+Json expected_date(const Cell& c) {
     if (!c) return nullptr;
-    return iso_de_local(*c);
+    return iso_from_local(*c);
 }
 
-Json texto_reparado(const Campo& c) {
+Json repaired_text(const Cell& c) {
     if (!c || c->empty()) return nullptr;
-    return desfaz_mojibake(*c);
+    return undo_mojibake(*c);
 }
 
-Json inteiro(const Campo& c) {
+Json integer(const Cell& c) {
     if (!c) return nullptr;
     return std::stoll(*c);
 }
 
-Json preenchido(const Campo& c, std::size_t largura, bool numerico) {
+Json padded(const Cell& c, std::size_t width, bool numeric) {
     if (!c) return nullptr;
     // The empty text and a numeric zero have no value: kept as they are (the integer 0
     // reaches a STRING column as its text). A text "0" has one and is padded.
-    if (c->empty() || (numerico && *c == "0")) return *c;
+    if (c->empty() || (numeric && *c == "0")) return *c;
     std::string s = *c;
-    std::size_t caracteres = 0;
-    for (unsigned char b : s) caracteres += (b & 0xC0) != 0x80;
-    if (caracteres >= largura) return s;
-    const std::size_t sinal = (s[0] == '+' || s[0] == '-') ? 1 : 0;
-    s.insert(sinal, largura - caracteres, '0');
+    std::size_t chars = 0;
+    for (unsigned char b : s) chars += (b & 0xC0) != 0x80;
+    if (chars >= width) return s;
+    const std::size_t sign = (s[0] == '+' || s[0] == '-') ? 1 : 0;
+    s.insert(sign, width - chars, '0');
     return s;
 }
 
-std::string desfaz_mojibake(std::string texto) {
+std::string undo_mojibake(std::string text) {
     for (;;) {
-        const auto cps = decodifica(texto);
-        if (!cps) return texto;
+        const auto cps = decode_utf8(text);
+        if (!cps) return text;
         std::string bytes;
-        bool alto = false;
+        bool any_high = false;
         for (char32_t cp : *cps) {
             const auto b = byte_cp1252(cp);
-            if (!b) return texto;
-            alto = alto || *b >= 0x80;
+            if (!b) return text;
+            any_high = any_high || *b >= 0x80;
             bytes += static_cast<char>(*b);
         }
-        if (!alto || !decodifica(bytes)) return texto;
-        texto = bytes;
+        if (!any_high || !decode_utf8(bytes)) return text;
+        text = bytes;
     }
 }
 
-std::string linhas_criacao() {
+std::string creation_lines() {
     return std::string(YELLOW) + "Tabela tessimClientes não encontrada, criando tabela!" +
            std::string(RESET) + "\n{'ddl': 'OK'}\n";
 }
 
-std::int64_t micros_de_iso(const std::string& iso) {
+std::int64_t micros_from_iso(const std::string& iso) {
     std::tm t{};
     int us = 0;
     if (std::sscanf(iso.c_str(), "%d-%d-%dT%d:%d:%d.%dZ", &t.tm_year, &t.tm_mon, &t.tm_mday,

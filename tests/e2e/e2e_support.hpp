@@ -21,51 +21,51 @@
 namespace e2e {
 
 using Json = nlohmann::json;
-using Campo = std::optional<std::string>;  // nullopt: SQL NULL
-using Linha = std::vector<Campo>;
+using Cell = std::optional<std::string>;  // nullopt: SQL NULL
+using Row = std::vector<Cell>;
 
 struct MariaDb {
     std::string host, port, user, password;
 };
 
-struct Servidores {
+struct Servers {
     MariaDb mysql;
     QuestDbAddress questdb;
 };
 
 // Both servers from the environment; nullopt when either is not configured.
-std::optional<Servidores> servidores();
+std::optional<Servers> servers_from_env();
 
 // A database `tessim_t_e2e_<suffix>_<pid>` on the test server, dropped when the object goes.
-class Banco {
+class Database {
   public:
     // Created empty with the fixture files run in it (e.g. "schema.sql").
-    Banco(const MariaDb& server, std::string_view suffix, std::vector<std::string> fixtures);
-    // Filled by scripts/gen-contracts with `contratos` generated contracts.
-    static Banco gerado(const MariaDb& server, std::string_view suffix, int contratos);
-    ~Banco();
-    Banco(Banco&&) = default;
+    Database(const MariaDb& server, std::string_view suffix, std::vector<std::string> fixtures);
+    // Filled by scripts/gen-contracts with `contracts` generated contracts.
+    static Database generated(const MariaDb& server, std::string_view suffix, int contracts);
+    ~Database();
+    Database(Database&&) = default;
 
-    const std::string& nome() const { return nome_; }
+    const std::string& name() const { return name_; }
     // One or more statements separated by ';'.
     void exec(std::string_view sql);
     // Every row of one SELECT, each field as its text.
-    std::vector<Linha> linhas(std::string_view sql);
+    std::vector<Row> rows(std::string_view sql);
 
   private:
-    struct Existente {};
-    Banco(const MariaDb& server, std::string nome, bool criar, Existente);
-    struct Fecha {
+    struct Existing {};
+    Database(const MariaDb& server, std::string name, bool create, Existing);
+    struct Closer {
         void operator()(MYSQL* m) const noexcept { mysql_close(m); }
     };
-    std::string nome_;
-    std::unique_ptr<MYSQL, Fecha> conn_;
+    std::string name_;
+    std::unique_ptr<MYSQL, Closer> conn_;
 };
 
 // An SQL literal holding exactly these UTF-8 bytes, whatever they are.
 std::string literal(std::string_view utf8);
 
-struct Argumentos {
+struct Arguments {
     std::string database;
     std::string zabbix_host = "zabbix-e2e";
     std::string quest_db_port;  // empty: the server's HTTP port
@@ -73,25 +73,25 @@ struct Argumentos {
 };
 
 // Runs the built tessim_clientes with the nine arguments against the test servers.
-tessim::testing::ProgramRun roda(const Servidores& s, const Argumentos& a);
+tessim::testing::ProgramRun run_tool(const Servers& s, const Arguments& a);
 
 // QuestDB: one statement (throws when the server does not answer).
-Json sql(const Servidores& s, const std::string& statement);
-void derruba_tabela(const Servidores& s);
-bool tabela_existe(const Servidores& s);
-// Waits until the table holds `esperadas` rows and its write-ahead log is fully applied
+Json sql(const Servers& s, const std::string& statement);
+void drop_table(const Servers& s);
+bool table_exists(const Servers& s);
+// Waits until the table holds `expected_rows` rows and its write-ahead log is fully applied
 // (bounded), then gives every row of "select * ... order by idServico" as objects keyed by
 // column name.
-std::vector<Json> linhas_questdb(const Servidores& s, std::int64_t esperadas);
+std::vector<Json> questdb_rows(const Servers& s, std::int64_t expected_rows);
 
 // The expected stored forms.
-std::string iso_de_local(std::string_view data_hora);  // "YYYY-MM-DD hh:mm:ss" -> UTC ISO
-Json data_esperada(const Campo& c);
-Json texto_reparado(const Campo& c);
-Json inteiro(const Campo& c);
-Json preenchido(const Campo& c, std::size_t largura, bool numerico);
+std::string iso_from_local(std::string_view date_time);  // "YYYY-MM-DD hh:mm:ss" -> UTC ISO
+Json expected_date(const Cell& c);
+Json repaired_text(const Cell& c);
+Json integer(const Cell& c);
+Json padded(const Cell& c, std::size_t width, bool numeric);
 // Undoes UTF-8 that was read as Windows-1252 and stored again, as often as it applies.
-std::string desfaz_mojibake(std::string texto);
+std::string undo_mojibake(std::string text);
 
 // The palette as the terminal sees it.
 inline constexpr std::string_view GREEN = "\x1b[0;32m";
@@ -99,9 +99,9 @@ inline constexpr std::string_view CYAN = "\x1b[1;36m";
 inline constexpr std::string_view RESET = "\x1b[0;0m";
 inline constexpr std::string_view YELLOW = "\x1b[0;93m";
 // What a run that creates the table writes before its "OK".
-std::string linhas_criacao();
+std::string creation_lines();
 
 // Microseconds since the epoch of a QuestDB ISO timestamp text ("...T..:..:...ffffffZ").
-std::int64_t micros_de_iso(const std::string& iso);
+std::int64_t micros_from_iso(const std::string& iso);
 
 }  // namespace e2e

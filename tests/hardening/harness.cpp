@@ -17,7 +17,7 @@ std::optional<TestServers> test_servers() {
 
 ProgramRun run_tool(const std::string& executable, const ToolArgs& a,
                     const std::vector<std::pair<std::string, std::string>>& env,
-                    std::chrono::seconds limit) {
+                    std::chrono::seconds limit, const std::function<void(pid_t)>& while_running) {
     // The child inherits the environment at fork; the previous values come back afterwards.
     std::vector<std::pair<std::string, std::optional<std::string>>> saved;
     for (const auto& [name, value] : env) {
@@ -31,7 +31,7 @@ ProgramRun run_tool(const std::string& executable, const ToolArgs& a,
         executable,
         {"tessim_clientes", "descobertaClientes", a.mysql.host, a.mysql.port, a.mysql.user,
          a.mysql.password, a.mysql.database, a.quest_db_ip, a.quest_db_port, a.zabbix_host},
-        options);
+        options, while_running);
     for (const auto& [name, old] : saved) {
         if (old)
             ::setenv(name.c_str(), old->c_str(), 1);

@@ -2,6 +2,7 @@
 // Running the real tool against the test servers and reading back what reached QuestDB.
 
 #include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -31,10 +32,11 @@ struct ToolArgs {
 };
 
 // Runs `executable` (the tool or its short-limit build) with the nine arguments, with extra
-// environment variables set for the child only.
+// environment variables set for the child only; `while_running` as for run_program.
 ProgramRun run_tool(const std::string& executable, const ToolArgs& args,
                     const std::vector<std::pair<std::string, std::string>>& env = {},
-                    std::chrono::seconds limit = std::chrono::seconds(40));
+                    std::chrono::seconds limit = std::chrono::seconds(40),
+                    const std::function<void(pid_t)>& while_running = {});
 
 // Failure message naming the secrets that leaked into the run's output, empty when none.
 std::string leaked_secrets(const ProgramRun& run, std::initializer_list<std::string> secrets);

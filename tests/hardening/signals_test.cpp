@@ -35,14 +35,12 @@ nlohmann::json snapshot(const QuestDbAddress& at) {
 TEST(Signals, LeaveTheTableAsItWasOrCompleteNeverInBetween) {
     TESSIM_REQUIRE_SERVERS(servers);
     TestDatabase db(servers.mysql, "signals");
+    db.add_numbers();
     db.exec(
         "INSERT INTO clientes (id, nome) VALUES (1, 'Ana'), (2, 'Bia');"
-        // Numbers from a table of digits: MySQL has no sequence engine (seq_1_to_N).
-        "CREATE TABLE d (d INT); INSERT INTO d VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9);"
         "INSERT INTO clientes_has_internetplanos (id, clientes_id, data_cadastro) "
-        "SELECT n, 1 + n % 2, TIMESTAMP'2024-03-01 10:00:00' + INTERVAL n MINUTE "
-        "FROM (SELECT 1 + a.d + 10 * b.d + 100 * c.d + 1000 * e.d AS n "
-        "FROM d a, d b, d c, d e) numbers WHERE n <= " +
+        "SELECT seq, 1 + seq % 2, TIMESTAMP'2024-03-01 10:00:00' + INTERVAL seq MINUTE "
+        "FROM seq WHERE seq <= " +
         std::to_string(kContracts));
     const SignalCase cases[] = {
         {"SIGTERM during the fetch", Point::fetch, {SIGTERM}},
@@ -50,20 +48,20 @@ TEST(Signals, LeaveTheTableAsItWasOrCompleteNeverInBetween) {
         {"SIGTERM during the ingestion", Point::ingestion, {SIGTERM}},
         {"SIGINT during the ingestion", Point::ingestion, {SIGINT}},
         {"SIGTERM twice", Point::ingestion, {SIGTERM, SIGTERM}}};
+    const QuestDbAddress& q = servers.questdb;
+    const ConnectionSettings& m = db.settings();
+    const auto port = static_cast<std::uint16_t>(std::stoi(q.port));
+    const Fault held{Fault::relay, 0, {}, 1500};
     for (const SignalCase& c : cases) {
         SCOPED_TRACE(c.name);
-        const QuestDbAddress& q = servers.questdb;
-        ASSERT_EQ(run_tool(TESSIM_CLIENTES_PATH, {db.settings(), q.host, q.port}).status, 0);
+        ASSERT_EQ(run_tool(TESSIM_CLIENTES_PATH, {m, q.host, q.port}).status, 0);
         const nlohmann::json before = snapshot(q);
         ASSERT_EQ(before[0], kContracts);
 
-        // A relay holds the SHOW COLUMNS right after the truncation (the third /exec request) and
-        // the rows; a table locked from here holds the fetch.
-        const auto port = static_cast<std::uint16_t>(std::stoi(q.port));
-        const Fault held{Fault::relay, 0, {}, 1500};
+        // A relay holds the SHOW COLUMNS right after the truncation (the third /exec request)
+        // and the rows; a table locked from here holds the fetch.
         FaultProxy exec("127.0.0.39", 9000, q.host, port, {{}, {}, held});
         FaultProxy write("127.0.0.39", 0, q.host, port, {held});
-        const ConnectionSettings& m = db.settings();
         MysqlConnection admin = connect_to_mysql(m);
         if (c.point == Point::fetch) {
             ASSERT_EQ(mysql_query(admin.get(), "LOCK TABLES contratos WRITE"), 0);
@@ -80,11 +78,9 @@ TEST(Signals, LeaveTheTableAsItWasOrCompleteNeverInBetween) {
                         .rows.empty();
         };
         std::size_t sent = 0;
-        const ProgramRun r = run_program(
-            TESSIM_CLIENTES_PATH,
-            {"tessim_clientes", "descobertaClientes", m.host, m.port, m.user, m.password,
-             m.database, "127.0.0.39", std::to_string(write.port()), "zbx-signals"},
-            {{}, {}, 40s}, [&](pid_t child) {
+        const ProgramRun r = run_tool(
+            TESSIM_CLIENTES_PATH, {m, "127.0.0.39", std::to_string(write.port()), "zbx-signals"},
+            {}, 40s, [&](pid_t child) {
                 if (sent == c.signals.size() || !reached()) return;
                 if (sent > 0) std::this_thread::sleep_for(100ms);
                 ::kill(-child, c.signals[sent++]);

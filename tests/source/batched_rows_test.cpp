@@ -42,21 +42,10 @@ std::vector<std::string> read_all(MYSQL* conn, const std::string& sql, bool batc
     return rows;
 }
 
-// The numbers 1 to 100000 in a table: MySQL has no sequence engine (seq_1_to_N) to give them.
-struct NumbersDatabase : testing::TestDatabase {
-    explicit NumbersDatabase(const ConnectionSettings& server)
-        : TestDatabase(server, "numbers", {}) {
-        exec(
-            "CREATE TABLE d (d INT); INSERT INTO d VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9);"
-            "CREATE TABLE seq (seq INT PRIMARY KEY);"
-            "INSERT INTO seq SELECT 1 + a.d + 10 * b.d + 100 * c.d + 1000 * e.d + 10000 * f.d "
-            "FROM d a, d b, d c, d e, d f");
-    }
-};
-
 TEST(BatchedRows, ReadsTheSameRowsAsTheBlockingWay) {
     TESSIM_REQUIRE_MARIADB(server);
-    const NumbersDatabase db(server);
+    testing::TestDatabase db(server, "numbers", {});
+    db.add_numbers();
     MysqlConnection plain = connect_to_mysql(db.settings());
     MysqlConnection batched = connect_to_mysql(db.settings());
     // About 12 MB (many batches) with NULLs and texts of varying length; then results of a
@@ -84,7 +73,8 @@ TEST(BatchedRows, ReadsTheSameRowsAsTheBlockingWay) {
 
 TEST(BatchedRows, AnErrorInTheMiddleOfAResultIsReported) {
     TESSIM_REQUIRE_MARIADB(server);
-    const NumbersDatabase db(server);
+    testing::TestDatabase db(server, "numbers", {});
+    db.add_numbers();
     MysqlConnection conn = connect_to_mysql(db.settings());
     // The server finds the error only when it reaches the row: after rows were streamed.
     const std::string sql =

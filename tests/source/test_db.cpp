@@ -69,4 +69,12 @@ void TestDatabase::exec(std::string_view sql) {
     run_script(admin_.get(), sql);
 }
 
+void TestDatabase::add_numbers() {
+    exec(
+        "CREATE TABLE d (d INT); INSERT INTO d VALUES (0),(1),(2),(3),(4),(5),(6),(7),(8),(9);"
+        "CREATE TABLE seq (seq INT PRIMARY KEY);"
+        "INSERT INTO seq SELECT 1 + a.d + 10 * b.d + 100 * c.d + 1000 * e.d + 10000 * f.d "
+        "FROM d a, d b, d c, d e, d f");
+}
+
 }  // namespace tessim::testing

@@ -26,6 +26,9 @@ class TestDatabase {
     const ConnectionSettings& settings() const { return settings_; }
     // Runs one or more statements separated by ';' (a script).
     void exec(std::string_view sql);
+    // Adds the table `seq (seq INT PRIMARY KEY)` holding 1 to 100000, made from a table of
+    // digits `d`: MySQL has no sequence engine (seq_1_to_N) to give them.
+    void add_numbers();
 
   private:
     ConnectionSettings settings_;

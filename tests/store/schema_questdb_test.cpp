@@ -21,17 +21,17 @@ using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 using Json = nlohmann::ordered_json;
 
-const std::string linha_desatualizada =
+const std::string kOutdatedLine =
     std::string(YELLOW) + "O QuestDB se encontra com a tabela desatualizada, atualizando tabela!" +
     std::string(RESET);
-const std::string linha_nao_encontrada = std::string(YELLOW) +
-                                         "Tabela tessimClientes não encontrada, criando tabela!" +
-                                         std::string(RESET);
+const std::string kNotFoundLine = std::string(YELLOW) +
+                                  "Tabela tessimClientes não encontrada, criando tabela!" +
+                                  std::string(RESET);
 
-std::vector<std::string> linhas(const std::string& saida) {
+std::vector<std::string> lines_of(const std::string& output) {
     std::vector<std::string> out;
-    std::istringstream in(saida);
-    for (std::string linha; std::getline(in, linha);) out.push_back(linha);
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
     return out;
 }
 
@@ -79,28 +79,28 @@ class QuestDbSchema : public ::testing::Test {
     }
 
     void expect_full_table() {
-        const Json tabela =
+        const Json table =
             sql("select designatedTimestamp, partitionBy, walEnabled, dedup from tables() "
                 "where table_name = 'tessimClientes'");
-        ASSERT_EQ(tabela["dataset"].size(), 1u) << tabela.dump();
-        EXPECT_EQ(tabela["dataset"][0], Json::parse(R"(["dataCadastro","WEEK",true,true])"));
+        ASSERT_EQ(table["dataset"].size(), 1u) << table.dump();
+        EXPECT_EQ(table["dataset"][0], Json::parse(R"(["dataCadastro","WEEK",true,true])"));
 
-        const Json colunas = columns_metadata();
-        ASSERT_EQ(colunas["dataset"].size(), kColumnCount) << colunas.dump();
-        std::map<std::string, Json> por_nome;
-        for (const Json& linha : colunas["dataset"]) por_nome[linha[0]] = linha;
-        std::vector<std::pair<std::string_view, std::string_view>> esperadas;
-        for (const Field& f : kFields) esperadas.emplace_back(f.column, f.clause);
-        esperadas.emplace_back(kRunTimestampColumn, kRunTimestampClause);
-        for (const auto& [nome, clausula] : esperadas) {
-            ASSERT_TRUE(por_nome.count(std::string(nome))) << nome;
-            const Json& linha = por_nome[std::string(nome)];
-            EXPECT_EQ(linha[1], std::string(type_of(clausula))) << nome;
-            EXPECT_EQ(linha[2], nome == "dataCadastro") << nome;
-            EXPECT_EQ(linha[3], nome == "dataCadastro" || nome == "idServico") << nome;
-            if (type_of(clausula) == "SYMBOL") {
-                EXPECT_EQ(linha[4], true) << nome;
-                EXPECT_EQ("SYMBOL capacity " + linha[5].dump() + " CACHE", clausula) << nome;
+        const Json columns = columns_metadata();
+        ASSERT_EQ(columns["dataset"].size(), kColumnCount) << columns.dump();
+        std::map<std::string, Json> by_name;
+        for (const Json& line : columns["dataset"]) by_name[line[0]] = line;
+        std::vector<std::pair<std::string_view, std::string_view>> expected;
+        for (const Field& f : kFields) expected.emplace_back(f.column, f.clause);
+        expected.emplace_back(kRunTimestampColumn, kRunTimestampClause);
+        for (const auto& [name, clause] : expected) {
+            ASSERT_TRUE(by_name.count(std::string(name))) << name;
+            const Json& line = by_name[std::string(name)];
+            EXPECT_EQ(line[1], std::string(type_of(clause))) << name;
+            EXPECT_EQ(line[2], name == "dataCadastro") << name;
+            EXPECT_EQ(line[3], name == "dataCadastro" || name == "idServico") << name;
+            if (type_of(clause) == "SYMBOL") {
+                EXPECT_EQ(line[4], true) << name;
+                EXPECT_EQ("SYMBOL capacity " + line[5].dump() + " CACHE", clause) << name;
             }
         }
     }
@@ -111,41 +111,41 @@ class QuestDbSchema : public ::testing::Test {
 TEST_F(QuestDbSchema, MissingTableIsCreated) {
     CaptureStdout();
     fit_table();
-    const auto saida = linhas(GetCapturedStdout());
-    EXPECT_EQ(saida, (std::vector<std::string>{linha_nao_encontrada, "{'ddl': 'OK'}"}));
+    const auto output = lines_of(GetCapturedStdout());
+    EXPECT_EQ(output, (std::vector<std::string>{kNotFoundLine, "{'ddl': 'OK'}"}));
     expect_full_table();
     // The phase's own view of the new table, as the ingestion phase will read it.
-    const auto existentes = existing_columns(sql(std::string(kShowColumns)));
-    ASSERT_EQ(existentes.size(), kColumnCount);
-    EXPECT_EQ(existentes[0], (std::pair<std::string, std::string>{"idServico", "INT"}));
-    EXPECT_EQ(existentes[31], (std::pair<std::string, std::string>{"timestamp", "TIMESTAMP"}));
+    const auto existing = existing_columns(sql(std::string(kShowColumns)));
+    ASSERT_EQ(existing.size(), kColumnCount);
+    EXPECT_EQ(existing[0], (std::pair<std::string, std::string>{"idServico", "INT"}));
+    EXPECT_EQ(existing[31], (std::pair<std::string, std::string>{"timestamp", "TIMESTAMP"}));
 }
 
 TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
-    std::string sem_timestamp(kCreateTable);
-    const std::string linha = ",\n            timestamp TIMESTAMP\n";
-    const auto pos = sem_timestamp.find(linha);
+    std::string without_timestamp(kCreateTable);
+    const std::string line = ",\n            timestamp TIMESTAMP\n";
+    const auto pos = without_timestamp.find(line);
     ASSERT_NE(pos, std::string::npos);
-    sem_timestamp.replace(pos, linha.size(), "\n");
-    ASSERT_EQ(printed_form(sql(sem_timestamp)), "{'ddl': 'OK'}");
+    without_timestamp.replace(pos, line.size(), "\n");
+    ASSERT_EQ(printed_form(sql(without_timestamp)), "{'ddl': 'OK'}");
     ASSERT_EQ(sql(std::string(kShowColumns))["dataset"].size(), kColumnCount - 1);
 
     CaptureStdout();
     fit_table();
-    const std::string bruta = GetCapturedStdout();
-    const auto saida = linhas(bruta);
-    ASSERT_EQ(saida.size(), 33u);
-    EXPECT_EQ(saida[0], linha_desatualizada);
-    const auto lista = colunas_tabela();
+    const std::string raw = GetCapturedStdout();
+    const auto output = lines_of(raw);
+    ASSERT_EQ(output.size(), 33u);
+    EXPECT_EQ(output[0], kOutdatedLine);
+    const auto alters = colunas_tabela();
     for (std::size_t i = 0; i < 32; ++i) {
-        const std::string& nome = lista[i].first;
-        if (nome == "timestamp") {
-            EXPECT_EQ(saida[i + 1], "{'ddl': 'OK'}");
+        const std::string& name = alters[i].first;
+        if (name == "timestamp") {
+            EXPECT_EQ(output[i + 1], "{'ddl': 'OK'}");
         } else {
-            const std::string esperado = "{'query': '" + lista[i].second +
-                                         "', 'error': \"column '" + nome +
+            const std::string expected = "{'query': '" + alters[i].second +
+                                         "', 'error': \"column '" + name +
                                          "' already exists\", 'position': 38}";
-            EXPECT_EQ(saida[i + 1], esperado);
+            EXPECT_EQ(output[i + 1], expected);
         }
     }
     EXPECT_EQ(await_value("select count() from table_columns('tessimClientes')", kColumnCount),
@@ -162,15 +162,15 @@ TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
         "(3, '2025-06-01T00:00:00.000000Z')");
     ASSERT_EQ(await_value("select count() from tessimClientes", 3), 3);
 
-    std::vector<std::string> enviadas;
-    const auto registrada = [&](const std::string& statement) {
-        enviadas.push_back(statement);
+    std::vector<std::string> sent;
+    const auto recording_query = [&](const std::string& statement) {
+        sent.push_back(statement);
         return run_query(base_, statement, kStdoutSink);
     };
     CaptureStdout();
-    truncate_and_fit_table(registrada, kStdoutSink);
+    truncate_and_fit_table(recording_query, kStdoutSink);
     EXPECT_EQ(GetCapturedStdout(), "");
-    EXPECT_EQ(enviadas,
+    EXPECT_EQ(sent,
               (std::vector<std::string>{std::string(kTruncateTable), std::string(kShowColumns)}));
     EXPECT_EQ(await_value("select count() from tessimClientes", 0), 0);
     expect_full_table();

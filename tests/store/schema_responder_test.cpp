@@ -17,187 +17,186 @@ using testing::query_parameter;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
-const std::string linha_desatualizada =
+const std::string kOutdatedLine =
     std::string(YELLOW) + "O QuestDB se encontra com a tabela desatualizada, atualizando tabela!" +
     std::string(RESET) + "\n";
-const std::string linha_nao_encontrada = std::string(YELLOW) +
-                                         "Tabela tessimClientes não encontrada, criando tabela!" +
-                                         std::string(RESET) + "\n";
+const std::string kNotFoundLine = std::string(YELLOW) +
+                                  "Tabela tessimClientes não encontrada, criando tabela!" +
+                                  std::string(RESET) + "\n";
 
-std::string resposta_colunas(int linhas) {
+std::string columns_reply(int rows) {
     std::string dataset;
-    for (int i = 0; i < linhas; ++i)
+    for (int i = 0; i < rows; ++i)
         dataset += (i ? "," : "") + std::string(R"(["c)") + std::to_string(i) + R"(","INT"])";
     return http_reply(200, R"({"query":"SHOW COLUMNS FROM tessimClientes","dataset":[)" + dataset +
-                               "],\"count\":" + std::to_string(linhas) + "}");
+                               "],\"count\":" + std::to_string(rows) + "}");
 }
 
-const std::string truncada = http_reply(200, R"({"ddl":"OK"})");
-const std::string sem_tabela =
+const std::string kTruncated = http_reply(200, R"({"ddl":"OK"})");
+const std::string kNoTable =
     http_reply(400, R"({"error":"table does not exist [table=tessimClientes]","position":18})");
-const std::string criada = http_reply(200, R"({"ddl":"OK"})");
-const std::string nao_json = http_reply(200, "<html>oops</html>", "text/html");
+const std::string kCreated = http_reply(200, R"({"ddl":"OK"})");
+const std::string kNotJson = http_reply(200, "<html>oops</html>", "text/html");
 
-struct Execucao {
-    std::string saida;
-    std::vector<std::string> consultas;  // decoded "query" parameters, in order
-    bool falhou = false;
+struct SchemaRun {
+    std::string output;
+    std::vector<std::string> queries;  // decoded "query" parameters, in order
+    bool failed = false;
 };
 
-Execucao executar(const std::vector<std::string>& respostas) {
-    LocalResponder responder(respostas);
-    const auto consulta = [&](const std::string& sql) {
+SchemaRun run_schema(const std::vector<std::string>& replies) {
+    LocalResponder responder(replies);
+    const auto query = [&](const std::string& sql) {
         return run_query(responder.base_url(), sql, kStdoutSink);
     };
-    Execucao e;
+    SchemaRun e;
     CaptureStdout();
     try {
-        truncate_and_fit_table(consulta, kStdoutSink);
+        truncate_and_fit_table(query, kStdoutSink);
     } catch (const std::exception&) {
-        e.falhou = true;
+        e.failed = true;
     }
-    e.saida = GetCapturedStdout();
+    e.output = GetCapturedStdout();
     for (const auto& head : responder.requests())
-        e.consultas.push_back(query_parameter(head, "query"));
+        e.queries.push_back(query_parameter(head, "query"));
     return e;
 }
 
-std::vector<std::string> inicio() {
+std::vector<std::string> opening_queries() {
     return {std::string(kTruncateTable), std::string(kShowColumns)};
 }
 
-std::vector<std::string> com_alters(std::vector<std::string> consultas, std::size_t quantos) {
-    const auto lista = colunas_tabela();
-    for (std::size_t i = 0; i < quantos; ++i) consultas.push_back(lista[i].second);
-    return consultas;
+std::vector<std::string> with_alters(std::vector<std::string> queries, std::size_t count) {
+    const auto alters = colunas_tabela();
+    for (std::size_t i = 0; i < count; ++i) queries.push_back(alters[i].second);
+    return queries;
 }
 
-TEST(EsquemaTabela, MissingTableIsCreated) {
-    const auto e = executar({sem_tabela, sem_tabela, criada});
-    EXPECT_FALSE(e.falhou);
-    EXPECT_EQ(e.saida, linha_nao_encontrada + "{'ddl': 'OK'}\n");
-    auto esperadas = inicio();
-    esperadas.emplace_back(kCreateTable);
-    EXPECT_EQ(e.consultas, esperadas);
+TEST(TableSchema, MissingTableIsCreated) {
+    const auto e = run_schema({kNoTable, kNoTable, kCreated});
+    EXPECT_FALSE(e.failed);
+    EXPECT_EQ(e.output, kNotFoundLine + "{'ddl': 'OK'}\n");
+    auto expected = opening_queries();
+    expected.emplace_back(kCreateTable);
+    EXPECT_EQ(e.queries, expected);
 }
 
-TEST(EsquemaTabela, ThirtyTwoOrMoreColumnsLeaveTheTableAlone) {
-    for (int linhas : {32, 33, 40}) {
-        const auto e = executar({truncada, resposta_colunas(linhas)});
-        EXPECT_FALSE(e.falhou);
-        EXPECT_EQ(e.saida, "") << linhas;
-        EXPECT_EQ(e.consultas, inicio()) << linhas;
+TEST(TableSchema, ThirtyTwoOrMoreColumnsLeaveTheTableAlone) {
+    for (int rows : {32, 33, 40}) {
+        const auto e = run_schema({kTruncated, columns_reply(rows)});
+        EXPECT_FALSE(e.failed);
+        EXPECT_EQ(e.output, "") << rows;
+        EXPECT_EQ(e.queries, opening_queries()) << rows;
     }
 }
 
 // Fewer than 32 columns, an empty dataset included: every ALTER runs and every answer is
 // printed, whatever it says.
-TEST(EsquemaTabela, FewerColumnsRunAllAlters) {
-    for (int linhas : {0, 1, 31}) {
-        std::vector<std::string> respostas = {truncada, resposta_colunas(linhas)};
-        std::string esperado = linha_desatualizada;
+TEST(TableSchema, FewerColumnsRunAllAlters) {
+    for (int rows : {0, 1, 31}) {
+        std::vector<std::string> replies = {kTruncated, columns_reply(rows)};
+        std::string expected = kOutdatedLine;
         for (int i = 0; i < 32; ++i) {
-            const bool existe = i < linhas;
-            respostas.push_back(existe ? http_reply(400, R"({"error":"column exists"})")
-                                       : http_reply(200, R"({"ddl":"OK"})"));
-            esperado += existe ? "{'error': 'column exists'}\n" : "{'ddl': 'OK'}\n";
+            const bool exists = i < rows;
+            replies.push_back(exists ? http_reply(400, R"({"error":"column exists"})")
+                                     : http_reply(200, R"({"ddl":"OK"})"));
+            expected += exists ? "{'error': 'column exists'}\n" : "{'ddl': 'OK'}\n";
         }
-        const auto e = executar(respostas);
-        EXPECT_FALSE(e.falhou);
-        EXPECT_EQ(e.saida, esperado) << linhas;
-        EXPECT_EQ(e.consultas, com_alters(inicio(), kColumnCount)) << linhas;
+        const auto e = run_schema(replies);
+        EXPECT_FALSE(e.failed);
+        EXPECT_EQ(e.output, expected) << rows;
+        EXPECT_EQ(e.queries, with_alters(opening_queries(), kColumnCount)) << rows;
     }
 }
 
 // Every answer to SHOW COLUMNS that cannot be counted leads to the creation.
-TEST(EsquemaTabela, UncountableAnswersLeadToCreation) {
-    const std::string respostas[] = {
+TEST(TableSchema, UncountableAnswersLeadToCreation) {
+    const std::string replies[] = {
         http_reply(200, R"({"dataset":12})"),    http_reply(200, R"({"dataset":null})"),
         http_reply(200, R"({"dataset":false})"), http_reply(200, R"([{"dataset":[]}])"),
         http_reply(200, R"("dataset")"),         http_reply(200, R"({"count":32})"),
     };
-    for (const auto& resposta : respostas) {
-        const auto e = executar({truncada, resposta, criada});
-        EXPECT_FALSE(e.falhou);
-        EXPECT_EQ(e.saida, linha_nao_encontrada + "{'ddl': 'OK'}\n") << resposta;
-        ASSERT_EQ(e.consultas.size(), 3u);
-        EXPECT_EQ(e.consultas[2], kCreateTable);
+    for (const auto& reply : replies) {
+        const auto e = run_schema({kTruncated, reply, kCreated});
+        EXPECT_FALSE(e.failed);
+        EXPECT_EQ(e.output, kNotFoundLine + "{'ddl': 'OK'}\n") << reply;
+        ASSERT_EQ(e.queries.size(), 3u);
+        EXPECT_EQ(e.queries[2], kCreateTable);
     }
 }
 
-TEST(EsquemaTabela, AbsentShowColumnsAnswerLeadsToCreation) {
-    const auto e = executar({truncada, "", criada});
-    EXPECT_FALSE(e.falhou);
-    EXPECT_EQ(e.saida,
-              "Error: Empty reply from server\n" + linha_nao_encontrada + "{'ddl': 'OK'}\n");
-    EXPECT_EQ(e.consultas.size(), 3u);
+TEST(TableSchema, AbsentShowColumnsAnswerLeadsToCreation) {
+    const auto e = run_schema({kTruncated, "", kCreated});
+    EXPECT_FALSE(e.failed);
+    EXPECT_EQ(e.output, "Error: Empty reply from server\n" + kNotFoundLine + "{'ddl': 'OK'}\n");
+    EXPECT_EQ(e.queries.size(), 3u);
 }
 
 // A failure inside the migration loop abandons it and takes the creation path, although the
 // table exists; the creation's error answer is printed.
-TEST(EsquemaTabela, FailureInMigrationLoopTakesCreationPath) {
-    std::vector<std::string> respostas = {truncada, resposta_colunas(10)};
-    for (int i = 0; i < 4; ++i) respostas.push_back(http_reply(200, R"({"ddl":"OK"})"));
-    respostas.push_back(nao_json);
-    respostas.push_back(http_reply(400, R"({"error":"table already exists"})"));
-    const auto e = executar(respostas);
-    EXPECT_FALSE(e.falhou);
-    EXPECT_EQ(e.saida, linha_desatualizada + "{'ddl': 'OK'}\n{'ddl': 'OK'}\n{'ddl': 'OK'}\n" +
-                           "{'ddl': 'OK'}\n" + linha_nao_encontrada +
-                           "{'error': 'table already exists'}\n");
-    auto esperadas = com_alters(inicio(), 5);
-    esperadas.emplace_back(kCreateTable);
-    EXPECT_EQ(e.consultas, esperadas);
+TEST(TableSchema, FailureInMigrationLoopTakesCreationPath) {
+    std::vector<std::string> replies = {kTruncated, columns_reply(10)};
+    for (int i = 0; i < 4; ++i) replies.push_back(http_reply(200, R"({"ddl":"OK"})"));
+    replies.push_back(kNotJson);
+    replies.push_back(http_reply(400, R"({"error":"table already exists"})"));
+    const auto e = run_schema(replies);
+    EXPECT_FALSE(e.failed);
+    EXPECT_EQ(e.output, kOutdatedLine + "{'ddl': 'OK'}\n{'ddl': 'OK'}\n{'ddl': 'OK'}\n" +
+                            "{'ddl': 'OK'}\n" + kNotFoundLine +
+                            "{'error': 'table already exists'}\n");
+    auto expected = with_alters(opening_queries(), 5);
+    expected.emplace_back(kCreateTable);
+    EXPECT_EQ(e.queries, expected);
 }
 
 // Outside the guarded check a body that is not JSON escapes the phase.
-TEST(EsquemaTabela, NonJsonOutsideTheCheckEscapes) {
+TEST(TableSchema, NonJsonOutsideTheCheckEscapes) {
     {
-        const auto e = executar({nao_json});
-        EXPECT_TRUE(e.falhou);
-        EXPECT_EQ(e.saida, "");
-        EXPECT_EQ(e.consultas.size(), 1u);
+        const auto e = run_schema({kNotJson});
+        EXPECT_TRUE(e.failed);
+        EXPECT_EQ(e.output, "");
+        EXPECT_EQ(e.queries.size(), 1u);
     }
     {
-        const auto e = executar({truncada, nao_json});
-        EXPECT_TRUE(e.falhou);
-        EXPECT_EQ(e.saida, "");
-        EXPECT_EQ(e.consultas, inicio());
+        const auto e = run_schema({kTruncated, kNotJson});
+        EXPECT_TRUE(e.failed);
+        EXPECT_EQ(e.output, "");
+        EXPECT_EQ(e.queries, opening_queries());
     }
     {
-        const auto e = executar({truncada, sem_tabela, nao_json});
-        EXPECT_TRUE(e.falhou);
-        EXPECT_EQ(e.saida, linha_nao_encontrada);
-        EXPECT_EQ(e.consultas.size(), 3u);
+        const auto e = run_schema({kTruncated, kNoTable, kNotJson});
+        EXPECT_TRUE(e.failed);
+        EXPECT_EQ(e.output, kNotFoundLine);
+        EXPECT_EQ(e.queries.size(), 3u);
     }
 }
 
 // An absent truncation answer is dropped like any other.
-TEST(EsquemaTabela, AbsentTruncationAnswerIsDropped) {
-    const auto e = executar({"", resposta_colunas(32)});
-    EXPECT_FALSE(e.falhou);
-    EXPECT_EQ(e.saida, "Error: Empty reply from server\n");
-    EXPECT_EQ(e.consultas, inicio());
+TEST(TableSchema, AbsentTruncationAnswerIsDropped) {
+    const auto e = run_schema({"", columns_reply(32)});
+    EXPECT_FALSE(e.failed);
+    EXPECT_EQ(e.output, "Error: Empty reply from server\n");
+    EXPECT_EQ(e.queries, opening_queries());
 }
 
 // Nothing listens on port 9000 of 127.0.0.3: every request fails in transport.
-TEST(EsquemaTabela, UnreachableQuestDB) {
+TEST(TableSchema, UnreachableQuestDB) {
     const std::string base = questdb_exec_base("127.0.0.3");
     CaptureStdout();
     truncate_and_fit_table(
         [&](const std::string& sql) { return run_query(base, sql, kStdoutSink); }, kStdoutSink);
-    const std::string saida = GetCapturedStdout();
+    const std::string output = GetCapturedStdout();
 
-    std::vector<std::string> linhas;
-    std::istringstream in(saida);
-    for (std::string linha; std::getline(in, linha);) linhas.push_back(linha);
-    ASSERT_EQ(linhas.size(), 5u) << saida;
-    const std::string falha = "Error: Failed to connect to 127.0.0.3 port 9000";
-    EXPECT_EQ(linhas[0].rfind(falha, 0), 0u) << linhas[0];
-    EXPECT_EQ(linhas[1].rfind(falha, 0), 0u) << linhas[1];
-    EXPECT_EQ(linhas[2] + "\n", linha_nao_encontrada);
-    EXPECT_EQ(linhas[3].rfind(falha, 0), 0u) << linhas[3];
-    EXPECT_EQ(linhas[4], "None");
+    std::vector<std::string> rows;
+    std::istringstream in(output);
+    for (std::string line; std::getline(in, line);) rows.push_back(line);
+    ASSERT_EQ(rows.size(), 5u) << output;
+    const std::string failure = "Error: Failed to connect to 127.0.0.3 port 9000";
+    EXPECT_EQ(rows[0].rfind(failure, 0), 0u) << rows[0];
+    EXPECT_EQ(rows[1].rfind(failure, 0), 0u) << rows[1];
+    EXPECT_EQ(rows[2] + "\n", kNotFoundLine);
+    EXPECT_EQ(rows[3].rfind(failure, 0), 0u) << rows[3];
+    EXPECT_EQ(rows[4], "None");
 }
 
 }  // namespace

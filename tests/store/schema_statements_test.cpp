@@ -21,7 +21,7 @@ std::vector<std::string> column_lines(std::string_view statement) {
 // The statement keeps its own blanks: the padding after two column lines and the blank
 // last line. Everything but the column lines is a fixed frame, so its size does not move
 // when a column is added.
-TEST(CriacaoTabela, ExactBytes) {
+TEST(CreationStatement, ExactBytes) {
     std::size_t column_bytes = 0;
     for (const std::string& line : column_lines(kCreateTable)) column_bytes += line.size() + 1;
     EXPECT_EQ(kCreateTable.size() - column_bytes, 159u);
@@ -36,44 +36,44 @@ TEST(CriacaoTabela, ExactBytes) {
 
 // The column lines of the creation statement are the field table's columns and clauses in
 // creation order, then the run timestamp.
-TEST(CriacaoTabela, ColumnLinesAgreeWithTheFieldTable) {
-    std::vector<std::string> esperado;
+TEST(CreationStatement, ColumnLinesAgreeWithTheFieldTable) {
+    std::vector<std::string> expected;
     for (const std::size_t f : kCreateOrder)
-        esperado.push_back(std::string(kFields[f].column) + " " + std::string(kFields[f].clause));
-    esperado.push_back(std::string(kRunTimestampColumn) + " " + std::string(kRunTimestampClause));
-    std::vector<std::string> encontrado;
-    for (std::string linha : column_lines(kCreateTable)) {
-        linha.erase(0, 12);
-        linha.erase(linha.find_last_not_of(' ') + 1);
-        if (!linha.empty() && linha.back() == ',') linha.pop_back();
-        encontrado.push_back(linha);
+        expected.push_back(std::string(kFields[f].column) + " " + std::string(kFields[f].clause));
+    expected.push_back(std::string(kRunTimestampColumn) + " " + std::string(kRunTimestampClause));
+    std::vector<std::string> found;
+    for (std::string line : column_lines(kCreateTable)) {
+        line.erase(0, 12);
+        line.erase(line.find_last_not_of(' ') + 1);
+        if (!line.empty() && line.back() == ',') line.pop_back();
+        found.push_back(line);
     }
-    EXPECT_EQ(encontrado, esperado);
+    EXPECT_EQ(found, expected);
 }
 
-TEST(ColunasTabela, OneAlterStatementPerColumnInMigrationOrder) {
-    const auto lista = colunas_tabela();
-    ASSERT_EQ(lista.size(), kColumnCount);
-    EXPECT_EQ(lista.front().first, "idServico");
-    EXPECT_EQ(lista.front().second, "ALTER TABLE tessimClientes ADD COLUMN idServico INT");
-    EXPECT_EQ(lista[2].second,
+TEST(TableColumns, OneAlterStatementPerColumnInMigrationOrder) {
+    const auto alters = colunas_tabela();
+    ASSERT_EQ(alters.size(), kColumnCount);
+    EXPECT_EQ(alters.front().first, "idServico");
+    EXPECT_EQ(alters.front().second, "ALTER TABLE tessimClientes ADD COLUMN idServico INT");
+    EXPECT_EQ(alters[2].second,
               "ALTER TABLE tessimClientes ADD COLUMN nomeCliente SYMBOL capacity 1048576 CACHE");
-    EXPECT_EQ(lista[27].first, "contratosSemAssinatura");
-    EXPECT_EQ(lista[28].second,
+    EXPECT_EQ(alters[27].first, "contratosSemAssinatura");
+    EXPECT_EQ(alters[28].second,
               "ALTER TABLE tessimClientes ADD COLUMN motivoRescisao SYMBOL capacity 1048576 CACHE");
-    EXPECT_EQ(lista[30].second,
+    EXPECT_EQ(alters[30].second,
               "ALTER TABLE tessimClientes ADD COLUMN tipoPessoa SYMBOL capacity 16 CACHE");
-    EXPECT_EQ(lista.back().second, "ALTER TABLE tessimClientes ADD COLUMN timestamp TIMESTAMP");
-    std::set<std::string> nomes;
-    for (const auto& [nome, alter] : lista) {
-        nomes.insert(nome);
-        EXPECT_EQ(alter.rfind("ALTER TABLE tessimClientes ADD COLUMN " + nome + " ", 0), 0u);
+    EXPECT_EQ(alters.back().second, "ALTER TABLE tessimClientes ADD COLUMN timestamp TIMESTAMP");
+    std::set<std::string> names;
+    for (const auto& [name, alter] : alters) {
+        names.insert(name);
+        EXPECT_EQ(alter.rfind("ALTER TABLE tessimClientes ADD COLUMN " + name + " ", 0), 0u);
         EXPECT_EQ(alter.find(';'), std::string::npos);
     }
-    EXPECT_EQ(nomes.size(), kColumnCount);
+    EXPECT_EQ(names.size(), kColumnCount);
 }
 
-TEST(TamanhoDataset, CountsOrRefuses) {
+TEST(DatasetSize, CountsOrRefuses) {
     const struct {
         const char* answer;
         long expected;  // -1: refused
@@ -100,7 +100,7 @@ TEST(TamanhoDataset, CountsOrRefuses) {
     EXPECT_ANY_THROW(dataset_size(std::nullopt));
 }
 
-TEST(ColunasExistentes, ReadsNameAndTypeOfEachRow) {
+TEST(ExistingColumns, ReadsNameAndTypeOfEachRow) {
     const auto answer = parse_answer(
         R"({"query":"SHOW COLUMNS FROM tessimClientes","columns":[{"name":"column","type":"STRING"},)"
         R"({"name":"type","type":"STRING"},{"name":"indexed","type":"BOOLEAN"}],)"
