@@ -176,47 +176,19 @@ std::string free_port(const std::string& host) {
     return std::to_string(ntohs(a.sin_port));
 }
 
-// The creation statement with one column's type changed: a table of 32 columns, so the
-// schema phase leaves it as it is.
+// The table the creation statement makes, in its column order and with QuestDB's bare type
+// names, with one column's type changed: every column is there, so the schema phase leaves
+// it as it is.
 std::string table_with(const std::string& column, const std::string& type) {
-    const char* columns[][2] = {{"idServico", "INT"},
-                                {"idCliente", "INT"},
-                                {"nomeCliente", "SYMBOL"},
-                                {"cpf", "STRING"},
-                                {"cnpj", "STRING"},
-                                {"bairro", "SYMBOL"},
-                                {"cidade", "SYMBOL"},
-                                {"estado", "SYMBOL"},
-                                {"statusCliente", "INT"},
-                                {"ativo", "INT"},
-                                {"dataInstalacao", "TIMESTAMP"},
-                                {"dataCadastro", "TIMESTAMP"},
-                                {"dataRescisao", "TIMESTAMP"},
-                                {"dataSuspensao", "TIMESTAMP"},
-                                {"dataFinalFidelidade", "TIMESTAMP"},
-                                {"diaVencimento", "INT"},
-                                {"motivoSuspensao", "SYMBOL"},
-                                {"motivoRescisao", "SYMBOL"},
-                                {"ruc", "STRING"},
-                                {"tipoPessoa", "SYMBOL"},
-                                {"nomeEmpresa", "SYMBOL"},
-                                {"nomePlano", "SYMBOL"},
-                                {"valorPlano", "DOUBLE"},
-                                {"nomeVendedor", "SYMBOL"},
-                                {"dataNascimento", "TIMESTAMP"},
-                                {"titulosAtraso", "INT"},
-                                {"valorAtraso", "DOUBLE"},
-                                {"dataAtraso", "TIMESTAMP"},
-                                {"isento", "INT"},
-                                {"dataVencimentoContrato", "TIMESTAMP"},
-                                {"contratosSemAssinatura", "SYMBOL"},
-                                {"timestamp", "TIMESTAMP"}};
+    using namespace tessim;
     std::string ddl = "CREATE TABLE tessimClientes (";
-    for (std::size_t i = 0; i < std::size(columns); ++i) {
-        if (i) ddl += ", ";
-        ddl += std::string(columns[i][0]) + " " + (columns[i][0] == column ? type : columns[i][1]);
-    }
-    return ddl + ") timestamp(dataCadastro) PARTITION BY WEEK WAL";
+    const auto add = [&](std::string_view name, std::string_view clause) {
+        if (ddl.back() != '(') ddl += ", ";
+        ddl += std::string(name) + " " + (name == column ? type : std::string(type_of(clause)));
+    };
+    for (const std::size_t i : kCreateOrder) add(kFields[i].column, kFields[i].clause);
+    add(kRunTimestampColumn, kRunTimestampClause);
+    return ddl + ") timestamp(" + std::string(kDesignatedColumn) + ") PARTITION BY WEEK WAL";
 }
 
 class E2e : public ::testing::Test {

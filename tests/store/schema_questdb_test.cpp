@@ -118,7 +118,8 @@ TEST_F(QuestDbSchema, MissingTableIsCreated) {
     const auto existing = existing_columns(sql(std::string(kShowColumns)));
     ASSERT_EQ(existing.size(), kColumnCount);
     EXPECT_EQ(existing[0], (std::pair<std::string, std::string>{"idServico", "INT"}));
-    EXPECT_EQ(existing[31], (std::pair<std::string, std::string>{"timestamp", "TIMESTAMP"}));
+    EXPECT_EQ(existing[kColumnCount - 1],
+              (std::pair<std::string, std::string>{"timestamp", "TIMESTAMP"}));
 }
 
 TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
@@ -134,10 +135,10 @@ TEST_F(QuestDbSchema, TableWithoutOneColumnIsWidened) {
     fit_table();
     const std::string raw = GetCapturedStdout();
     const auto output = lines_of(raw);
-    ASSERT_EQ(output.size(), 33u);
+    ASSERT_EQ(output.size(), kColumnCount + 1);
     EXPECT_EQ(output[0], kOutdatedLine);
     const auto alters = colunas_tabela();
-    for (std::size_t i = 0; i < 32; ++i) {
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
         const std::string& name = alters[i].first;
         if (name == "timestamp") {
             EXPECT_EQ(output[i + 1], "{'ddl': 'OK'}");
