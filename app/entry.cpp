@@ -84,7 +84,7 @@ int run_entry(int argc, char** argv, const EntrySettings& settings) {
         bind_facilities();
 
         auto config = read_command_line(process::arguments());
-        if (!config) throw CommandLineRefused(argc);
+        if (!config) throw CommandLineRefused();
         install_run_config(std::move(*config));
 
         try {

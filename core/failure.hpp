@@ -111,13 +111,7 @@ class HandOverFailure : public Failure {
 // The command line has neither of the two layouts.
 class CommandLineRefused : public Failure {
   public:
-    explicit CommandLineRefused(int argument_count)
-        : Failure(Branch::command_line, "linha de comando recusada"),
-          argument_count_(argument_count) {}
-    int argument_count() const noexcept { return argument_count_; }
-
-  private:
-    int argument_count_;
+    CommandLineRefused() : Failure(Branch::command_line, "linha de comando recusada") {}
 };
 
 }  // namespace tessim

@@ -24,7 +24,7 @@ TEST(FailureReport, EachBranchHasItsLineStreamAndStatus) {
         Stream stream;
     };
     const std::vector<Case> cases = {
-        {"command line", [] { throw CommandLineRefused(3); }, std::string(kCriticalErrorLine),
+        {"command line", [] { throw CommandLineRefused(); }, std::string(kCriticalErrorLine),
          Stream::out},
         {"connection", [] { throw DatabaseFailure(Cause::connection, 1045, "negado"); },
          unhandled + "tessim::ConnectionError): negado", Stream::err},
