@@ -137,14 +137,7 @@ struct Agreement {
     RowChecker checkers[2] = {RowChecker(shapes[0]), RowChecker(shapes[1])};
 
     void check(const ColumnValue& value, std::string_view input) {
-        const auto refusal = [](auto&& judge) -> std::string {
-            try {
-                judge();
-            } catch (const IngressError& e) {
-                return e.what();
-            }
-            return {};
-        };
+        const auto refusal = [](auto&& judge) { return fuzz::refusal<IngressError>(judge); };
         for (int d = 0; d < 2; ++d)
             FUZZ_CHECK(refusal([&] { encoders[d].begin_row(shapes[d]).column(0, value); }) ==
                            refusal([&] { checkers[d].column(0, value); }),

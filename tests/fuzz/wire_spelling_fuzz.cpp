@@ -29,16 +29,7 @@ using namespace ingress;
 const RowShape shape("t", {"c"});
 const wire::Where where{&shape, 0};
 
-// The message of the refusal, or nothing.
-template <class F>
-std::optional<std::string> refusal(F&& spell) {
-    try {
-        spell();
-    } catch (const IngressError& e) {
-        return std::string(e.what());
-    }
-    return std::nullopt;
-}
+const auto refusal = [](auto&& spell) { return fuzz::refusal<IngressError>(spell); };
 
 std::string shortest(double v) {
     char buf[64];
