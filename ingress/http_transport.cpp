@@ -191,7 +191,6 @@ void HttpTransport::start(std::string_view body) {
 void HttpTransport::attempt() {
     curl_->reply = Reply{};
     curl_->error[0] = '\0';
-    ++attempts_;
     ++tries_;
     if (curl_multi_add_handle(curl_->multi, curl_->handle) != CURLM_OK) {
         in_flight_ = false;

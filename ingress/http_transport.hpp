@@ -7,9 +7,9 @@
 // commits each request as its own transaction, so a retried request may only duplicate
 // rows when the server committed and then failed to answer.
 //
-// A request can also be sent in two halves, start() and finish(), so that the caller can
-// prepare the next body while QuestDB works on this one; everything runs on the caller's
-// thread (curl's multi interface), nothing in the background.
+// A request is sent in two halves, start() and finish(), so that the caller can prepare the
+// next body while QuestDB works on this one; everything runs on the caller's thread (curl's
+// multi interface), nothing in the background.
 
 #include <chrono>
 #include <cstddef>
@@ -33,26 +33,17 @@ class HttpTransport {
     HttpTransport(const HttpTransport&) = delete;
     HttpTransport& operator=(const HttpTransport&) = delete;
 
-    // Returns once QuestDB answered 2xx; throws IngressError otherwise.
-    void post(std::string_view body) {
-        start(body);
-        finish();
-    }
-
     // Sends what the connection takes of `body` now and returns. The bytes must stay
     // unchanged until finish() returned. Only one request may be in flight.
     void start(std::string_view body);
     // Moves the request in flight on (more of the body out, the answer in) without waiting.
     void progress();
-    // Waits until the request in flight is answered, retrying it as post() does; throws
-    // IngressError as post() does. Nothing in flight: returns at once.
+    // Waits until the request in flight is answered (2xx), retrying it as above; throws
+    // IngressError otherwise. Nothing in flight: returns at once.
     void finish();
     bool in_flight() const noexcept { return in_flight_; }
 
     struct Curl;  // curl's handles, defined with the code that uses them
-
-    // Requests sent so far, retries included (for tests and diagnostics).
-    std::size_t attempts() const noexcept { return attempts_; }
 
   private:
     void attempt();
@@ -60,7 +51,6 @@ class HttpTransport {
     std::unique_ptr<Curl> curl_;
     SenderConf conf_;
     std::string url_;
-    std::size_t attempts_ = 0;
     bool in_flight_ = false;
     std::size_t tries_ = 0;  // of the request in flight
     std::chrono::steady_clock::time_point deadline_;

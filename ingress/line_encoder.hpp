@@ -44,7 +44,6 @@ class LineEncoder {
         row_open_ = false;
         ++row_id_;
     }
-    bool row_open() const noexcept { return row_open_; }
 
   private:
     template <RowMode>

@@ -24,9 +24,7 @@ std::string printable(std::string_view bytes) {
     return out;
 }
 
-namespace {
-
-void check_name(std::string_view name, ViewRule rule) {
+void check_view(ViewRule rule, std::string_view name) {
     const char* what = rule == ViewRule::table ? "table name" : "column name";
     auto refuse = [&](const std::string& why) {
         throw IngressError(ErrorCode::invalid_name,
@@ -72,18 +70,6 @@ void check_name(std::string_view name, ViewRule rule) {
             default:
                 break;
         }
-    }
-}
-
-}  // namespace
-
-void check_view(ViewRule rule, std::string_view text) {
-    if (rule != ViewRule::utf8) return check_name(text, rule);
-    const std::size_t bad = utf8::find_invalid(text);
-    if (bad != std::string_view::npos) {
-        throw IngressError(ErrorCode::invalid_utf8, "text is not valid UTF-8 (bad byte at offset " +
-                                                        std::to_string(bad) + "): \"" +
-                                                        printable(text) + "\"");
     }
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Validated views handed to the sender: UTF-8 text, table names and column names.
+// Validated views handed to the sender: table names and column names.
 //
 // Validation happens once, when the view is made, so that a row built from names made in
 // advance costs no further checks. The views do not own their bytes: the viewed text must
@@ -20,8 +20,6 @@ inline constexpr std::size_t max_name_len = 127;
 std::string printable(std::string_view bytes);
 
 enum class ViewRule {
-    // Well-formed UTF-8.
-    utf8,
     // A name QuestDB would take for a table: not empty, at most max_name_len bytes, UTF-8,
     // no leading or trailing space, no control character, no U+FEFF, none of
     // . ? , ' " \ / : ( ) + * % ~
@@ -30,8 +28,8 @@ enum class ViewRule {
     column,
 };
 
-// Throws IngressError(invalid_name, or invalid_utf8 for ill-formed UTF-8) for text the rule
-// refuses.
+// Throws IngressError(invalid_name, or invalid_utf8 for ill-formed UTF-8) for a name the
+// rule refuses.
 void check_view(ViewRule rule, std::string_view text);
 
 template <ViewRule Rule>
@@ -51,7 +49,5 @@ class ValidatedView {
 
 using TableName = ValidatedView<ViewRule::table>;
 using ColumnName = ValidatedView<ViewRule::column>;
-// Used by tests.
-using Utf8View = ValidatedView<ViewRule::utf8>;
 
 }  // namespace ingress

@@ -1,7 +1,6 @@
 #include "ingress/row_writer.hpp"
 
 #include <string>
-#include <variant>
 
 namespace ingress {
 
@@ -57,11 +56,6 @@ void BasicRow<Mode>::column(std::size_t i, TimestampMicros v) {
         throw column_error(ErrorCode::invalid_value, shape_->table(), shape_->column(i),
                            "a designated timestamp before 1970-01-01 cannot be stored");
     if constexpr (writes) commit(wire::put_micros(p, v));
-}
-
-template <RowMode Mode>
-void BasicRow<Mode>::column(std::size_t i, const ColumnValue& v) {
-    std::visit([&](const auto& value) { column(i, value); }, v.get());
 }
 
 template <RowMode Mode>

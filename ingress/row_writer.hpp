@@ -9,7 +9,7 @@
 // refused value throws IngressError naming the table and column (so does a time before the
 // epoch in the shape's designated timestamp column); the row is then spoilt and is never
 // completed, but the rows before it are untouched. A checker serves any number of rows; it
-// refuses no integer and no null.
+// refuses no integer.
 
 #include <concepts>
 #include <cstddef>
@@ -55,13 +55,7 @@ class BasicRow {
     void column(std::size_t i, Decimal v);
     void column(std::size_t i, TimestampMicros v);
     void column(std::size_t i, TimestampNanos v) { column(i, TimestampMicros::from_nanos(v)); }
-    // Leaves the column out; it may not be written later in the row.
-    void column(std::size_t i, Null) {
-        if constexpr (writes) mark(i);
-    }
-    // Any kind; Null leaves the column out as above. Used by tests.
-    void column(std::size_t i, const ColumnValue& v);
-    // As for ColumnValue: nothing is encoded by an accident of C++ conversions.
+    // Nothing is encoded by an accident of C++ conversions.
     void column(std::size_t, bool) = delete;
     template <std::unsigned_integral T>
     requires(sizeof(T) >= sizeof(std::int64_t)) void column(std::size_t, T) = delete;

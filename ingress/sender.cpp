@@ -5,21 +5,12 @@
 #include "ingress/http_transport.hpp"
 
 namespace ingress {
-namespace {
-
-template <class P>
-void check_moved_from(const P& impl) {
-    if (!impl) throw IngressError(ErrorCode::invalid_api_call, "the sender was moved from");
-}
-
-}  // namespace
 
 struct Sender::Impl {
     SenderConf conf;
     LineEncoder encoder;
     std::optional<HttpTransport> transport;  // empty once closed
     std::string failure;                     // message of the request that failed, if any
-    std::size_t requests = 0;
 
     void check_usable() const {
         if (!transport) {
@@ -37,11 +28,23 @@ struct Sender::Impl {
                 (conf.auto_flush_rows != 0 && encoder.rows() >= conf.auto_flush_rows));
     }
 
-    void flush_if_due() {
-        if (flush_due()) send();
+    // The request in flight, if any, answered; its failure spends the sender.
+    void complete(LineEncoder& sending) {
+        try {
+            transport->finish();
+        } catch (const IngressError& e) {
+            failure = e.what();
+            encoder.clear();
+            sending.clear();
+            throw;
+        }
+        sending.clear();
     }
 
-    void start(LineEncoder& sending) {
+    // The request in flight answered, then the rows written since go out as the next one.
+    void next_request(LineEncoder& sending) {
+        complete(sending);
+        std::swap(encoder, sending);
         try {
             transport->start(sending.data());
         } catch (const IngressError& e) {
@@ -49,21 +52,6 @@ struct Sender::Impl {
             sending.clear();
             throw;
         }
-    }
-
-    // The request in flight, if any, answered; its failure spends the sender.
-    void complete(LineEncoder& sending) {
-        try {
-            transport->finish();
-        } catch (const IngressError& e) {
-            requests = transport->attempts();
-            failure = e.what();
-            encoder.clear();
-            sending.clear();
-            throw;
-        }
-        requests = transport->attempts();
-        sending.clear();
     }
 
     void write_rows(const RowShape& shape, std::size_t count,
@@ -79,15 +67,14 @@ struct Sender::Impl {
                 const TimestampNanos at = fill(i, row);
                 encoder.end_row(row, at);
                 if (flush_due()) {
-                    complete(sending);
-                    std::swap(encoder, sending);
-                    start(sending);
+                    next_request(sending);
                     looked_at = 0;
                 } else if (encoder.data().size() >= looked_at + look_every) {
                     transport->progress();
                     looked_at = encoder.data().size();
                 }
             }
+            if (encoder.rows() != 0) next_request(sending);
             complete(sending);
         } catch (...) {
             if (transport->in_flight()) {
@@ -99,25 +86,6 @@ struct Sender::Impl {
             }
             throw;
         }
-        send();
-    }
-
-    void send() {
-        if (encoder.row_open()) {
-            throw IngressError(ErrorCode::invalid_api_call,
-                               "a row is still being written; end it before flushing");
-        }
-        if (encoder.rows() == 0) return;
-        try {
-            transport->post(encoder.data());
-        } catch (const IngressError& e) {
-            requests = transport->attempts();
-            failure = e.what();
-            encoder.clear();
-            throw;
-        }
-        requests = transport->attempts();
-        encoder.clear();
     }
 };
 
@@ -134,30 +102,11 @@ Sender::Sender(Sender&&) noexcept = default;
 Sender& Sender::operator=(Sender&&) noexcept = default;
 Sender::~Sender() = default;
 
-RowWriter Sender::begin_row(const RowShape& shape) {
-    check_moved_from(impl_);
-    impl_->check_usable();
-    return impl_->encoder.begin_row(shape);
-}
-
-void Sender::end_row(RowWriter& row, TimestampNanos at) {
-    check_moved_from(impl_);
-    impl_->check_usable();
-    impl_->encoder.end_row(row, at);
-    impl_->flush_if_due();
-}
-
 void Sender::write_rows(const RowShape& shape, std::size_t count,
                         const std::function<TimestampNanos(std::size_t, RowWriter&)>& fill) {
-    check_moved_from(impl_);
+    if (!impl_) throw IngressError(ErrorCode::invalid_api_call, "the sender was moved from");
     impl_->check_usable();
     impl_->write_rows(shape, count, fill);
-}
-
-void Sender::flush() {
-    check_moved_from(impl_);
-    impl_->check_usable();
-    impl_->send();
 }
 
 void Sender::close() {
@@ -170,16 +119,6 @@ void Sender::close() {
                                                             std::to_string(dropped) +
                                                             " rows not flushed; they were dropped");
     }
-}
-
-bool Sender::is_closed() const noexcept {
-    return !impl_ || !impl_->transport;
-}
-std::size_t Sender::pending_rows() const noexcept {
-    return impl_ ? impl_->encoder.rows() : 0;
-}
-std::size_t Sender::requests() const noexcept {
-    return impl_ ? impl_->requests : 0;
 }
 
 }  // namespace ingress

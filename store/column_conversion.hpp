@@ -11,6 +11,7 @@
 
 #include "core/clock.hpp"
 #include "ingress/column_value.hpp"
+#include "ingress/timestamp.hpp"
 #include "source/value.hpp"
 #include "store/printed_form.hpp"
 

@@ -139,8 +139,10 @@ struct Agreement {
     void check(const ColumnValue& value, std::string_view input) {
         const auto refusal = [](auto&& judge) { return fuzz::refusal<IngressError>(judge); };
         for (int d = 0; d < 2; ++d)
-            FUZZ_CHECK(refusal([&] { encoders[d].begin_row(shapes[d]).column(0, value); }) ==
-                           refusal([&] { checkers[d].column(0, value); }),
+            FUZZ_CHECK(refusal([&] {
+                           RowWriter row = encoders[d].begin_row(shapes[d]);
+                           put(row, 0, value);
+                       }) == refusal([&] { put(checkers[d], 0, value); }),
                        input);
     }
 };

@@ -55,35 +55,18 @@ TEST_F(QuestDb, EveryValueKindRoundTrips) {
              "n LONG, l LONG, d DOUBLE, dec DOUBLE, s STRING, v VARCHAR, sym SYMBOL, "
              "ldt TIMESTAMP, tm TIMESTAMP, tn TIMESTAMP, ts TIMESTAMP");
     auto sender = Sender::from_conf(conf());
-    add_row(sender, "ingress_t_kinds",
-            {{"n", 1},
-             {"l", std::int64_t{-9'007'199'254'740'993}},
-             {"d", 0.1},
-             {"dec", Decimal{"-1234.50"}},
-             {"s", Text{"S\xC3\xA3o Paulo"}},
-             {"v", Text{"a,b=c d"}},
-             {"sym", Text{"PF"}},
-             {"ldt", TimestampMicros(1'709'214'330'123'456)},
-             {"tm", TimestampMicros(1'000'000)},
-             {"tn", TimestampNanos(2'000'001'999)}},
-            TimestampNanos(row_ns));
-    // Values of every kind given as null are left out: the columns read back as null.
-    add_row(sender, "ingress_t_kinds",
-            {{"n", 2},
-             {"l", Null{}},
-             {"d", Null{}},
-             {"dec", Null{}},
-             {"s", Null{}},
-             {"v", Null{}},
-             {"sym", Null{}},
-             {"ldt", Null{}},
-             {"tm", Null{}},
-             {"tn", Null{}}},
-            TimestampNanos(row_ns + 1000));
-    // An integer given for a DOUBLE column is widened by QuestDB.
-    add_row(sender, "ingress_t_kinds", {{"n", 3}, {"d", 1.0}, {"dec", 7}, {"l", 1}},
-            TimestampNanos(row_ns + 2000));
-    sender.flush();
+    const RowShape shape("ingress_t_kinds",
+                         {"n", "l", "d", "dec", "s", "v", "sym", "ldt", "tm", "tn"});
+    send_rows(sender, shape,
+              {{{1, std::int64_t{-9'007'199'254'740'993}, 0.1, Decimal{"-1234.50"},
+                 Text{"S\xC3\xA3o Paulo"}, Text{"a,b=c d"}, Text{"PF"},
+                 TimestampMicros(1'709'214'330'123'456), TimestampMicros(1'000'000),
+                 TimestampNanos(2'000'001'999)},
+                TimestampNanos(row_ns)},
+               // Columns left out read back as null.
+               {{2}, TimestampNanos(row_ns + 1000)},
+               // An integer given for a DOUBLE column is widened by QuestDB.
+               {{3, 1, 1.0, 7}, TimestampNanos(row_ns + 2000)}});
     sender.close();
     ASSERT_EQ(wait_for_count(at_, "ingress_t_kinds", 3), 3);
 
@@ -123,12 +106,11 @@ TEST_F(QuestDb, HostileTextsArriveExactlyAndAddNoRows) {
         "\\\"",
     };
     auto sender = Sender::from_conf(conf());
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        add_row(sender, "ingress_t_text",
-                {{"i", static_cast<std::int64_t>(i)}, {"s", Text{texts[i]}}, {"v", Text{texts[i]}}},
-                TimestampNanos(row_ns + static_cast<std::int64_t>(i)));
-    }
-    sender.flush();
+    std::vector<Row> sent;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        sent.push_back({{static_cast<std::int64_t>(i), Text{texts[i]}, Text{texts[i]}},
+                        TimestampNanos(row_ns + static_cast<std::int64_t>(i))});
+    send_rows(sender, RowShape("ingress_t_text", {"i", "s", "v"}), sent);
     const auto n = static_cast<std::int64_t>(texts.size());
     ASSERT_EQ(wait_for_count(at_, "ingress_t_text", n), n);
     const json r = rows("select i, s, v from ingress_t_text order by i");
@@ -143,9 +125,8 @@ TEST_F(QuestDb, HostileTextsArriveExactlyAndAddNoRows) {
 TEST_F(QuestDb, WrongCredentialsAreRefused) {
     auto sender = Sender::from_conf("http::addr=" + at_.host + ":" + at_.port +
                                     ";username=brantevika;password=wrong-password;");
-    add_row(sender, "ingress_t_auth", {{"x", 1}}, TimestampNanos(row_ns));
     try {
-        sender.flush();
+        send_rows(sender, RowShape("ingress_t_auth", {"x"}), {{{1}, TimestampNanos(row_ns)}});
         FAIL() << "accepted";
     } catch (const IngressError& e) {
         EXPECT_EQ(e.code(), ErrorCode::auth_error);
@@ -158,20 +139,21 @@ TEST_F(QuestDb, RefusedWritesCarryQuestDbsMessageAndCommitNothing) {
     recreate("ingress_t_typed", "i INT, s STRING, ts TIMESTAMP");
     struct Case {
         const char* column;
-        ColumnValue value;
+        std::vector<ColumnValue> values;  // of i and s
         const char* message;
     };
     const Case cases[] = {
-        {"i", Text{"text"}, "cast error"},
-        {"s", 5, "cast error"},
-        {"i", 2.5, "cast error"},
+        {"i", {Text{"text"}}, "cast error"},
+        {"s", {Null{}, 5}, "cast error"},
+        {"i", {2.5}, "cast error"},
     };
+    const RowShape shape("ingress_t_typed", {"i", "s"});
     for (const auto& c : cases) {
         auto sender = Sender::from_conf(conf());
-        add_row(sender, "ingress_t_typed", {{"i", 1}}, TimestampNanos(row_ns));  // a good row first
-        add_row(sender, "ingress_t_typed", {{c.column, c.value}}, TimestampNanos(row_ns));
         try {
-            sender.flush();
+            // A good row first, in the same request.
+            send_rows(sender, shape,
+                      {{{1}, TimestampNanos(row_ns)}, {c.values, TimestampNanos(row_ns)}});
             ADD_FAILURE() << "accepted " << c.column;
         } catch (const IngressError& e) {
             const std::string msg = e.what();
@@ -183,8 +165,7 @@ TEST_F(QuestDb, RefusedWritesCarryQuestDbsMessageAndCommitNothing) {
     }
     // The request is one transaction: the good rows of the refused requests are not there.
     auto sender = Sender::from_conf(conf());
-    add_row(sender, "ingress_t_typed", {{"i", 42}}, TimestampNanos(row_ns));
-    sender.flush();
+    send_rows(sender, shape, {{{42}, TimestampNanos(row_ns)}});
     ASSERT_EQ(wait_for_count(at_, "ingress_t_typed", 1), 1);
     EXPECT_EQ(rows("select i from ingress_t_typed"), json::parse("[[42]]"));
 }
@@ -192,9 +173,8 @@ TEST_F(QuestDb, RefusedWritesCarryQuestDbsMessageAndCommitNothing) {
 TEST_F(QuestDb, TimestampFieldNamedLikeTheDesignatedColumnWins) {
     recreate("ingress_t_designated", "x LONG, ts TIMESTAMP");
     auto sender = Sender::from_conf(conf());
-    add_row(sender, "ingress_t_designated",
-            {{"x", 1}, {"ts", TimestampMicros(1'600'000'000'000'000)}}, TimestampNanos(row_ns));
-    sender.flush();
+    send_rows(sender, RowShape("ingress_t_designated", {"x", "ts"}),
+              {{{1, TimestampMicros(1'600'000'000'000'000)}, TimestampNanos(row_ns)}});
     ASSERT_EQ(wait_for_count(at_, "ingress_t_designated", 1), 1);
     EXPECT_EQ(rows("select x, ts from ingress_t_designated"),
               json::parse(R"([[1, "2020-09-13T12:26:40.000000Z"]])"));
@@ -204,12 +184,11 @@ TEST_F(QuestDb, ManyRowsInSeveralRequests) {
     recreate("ingress_t_many", "i LONG, s VARCHAR, ts TIMESTAMP");
     auto sender = Sender::from_conf(conf("auto_flush_bytes=1048576;"));
     constexpr int n = 200000;
-    for (int i = 0; i < n; ++i) {
-        add_row(sender, "ingress_t_many", {{"i", i}, {"s", Text{"row text of moderate length"}}},
-                TimestampNanos(row_ns + i * 1000LL));
-    }
-    sender.flush();
-    EXPECT_GT(sender.requests(), 5u);
+    sender.write_rows(RowShape("ingress_t_many", {"i", "s"}), n, [](std::size_t i, RowWriter& row) {
+        row.column(0, static_cast<std::int64_t>(i));
+        row.column(1, Text{"row text of moderate length"});
+        return TimestampNanos(row_ns + static_cast<std::int64_t>(i) * 1000);
+    });
     ASSERT_EQ(wait_for_count(at_, "ingress_t_many", n), n);
     EXPECT_EQ(rows("select sum(i) from ingress_t_many"),
               json::parse("[[" + std::to_string(std::int64_t{n} * (n - 1) / 2) + "]]"));

@@ -20,8 +20,13 @@ std::string conf_for(std::uint16_t port, const std::string& extra = "") {
            "password=sentinelQT;" + extra;
 }
 
-void add_rows(Sender& s, int n) {
-    for (int i = 0; i < n; ++i) add_row(s, "ingress_t", {{"n", i}}, TimestampNanos(1000 + i));
+// Rows n=0.. at times 1000.., in one write_rows call.
+void send_numbered(Sender& s, int n) {
+    static const RowShape shape("ingress_t", {"n"});
+    s.write_rows(shape, static_cast<std::size_t>(n), [](std::size_t i, RowWriter& row) {
+        row.column(0, static_cast<std::int64_t>(i));
+        return TimestampNanos(1000 + static_cast<std::int64_t>(i));
+    });
 }
 
 // Runs f, expects an IngressError, and gives it back with the time it took.
@@ -44,8 +49,8 @@ bool contains(const std::string& text, const std::string& part) {
 TEST(Responder, RequestShape) {
     Responder r({});
     auto s = Sender::from_conf(conf_for(r.port()));
-    add_row(s, "ingress_t", {{"a", 1}, {"b", Text{"x y"}}}, TimestampNanos(42));
-    s.flush();
+    const RowShape shape("ingress_t", {"a", "b"});
+    send_rows(s, shape, {{{1, Text{"x y"}}, TimestampNanos(42)}});
     const auto reqs = r.requests();
     ASSERT_EQ(reqs.size(), 1u);
     EXPECT_EQ(reqs[0].head.substr(0, reqs[0].head.find("\r\n")),
@@ -55,28 +60,24 @@ TEST(Responder, RequestShape) {
         << reqs[0].head;
     EXPECT_FALSE(contains(reqs[0].head, "Expect:")) << reqs[0].head;
     EXPECT_EQ(reqs[0].body, "ingress_t a=1i,b=\"x y\" 42\n");
-    EXPECT_EQ(s.pending_rows(), 0u);
-    s.flush();  // nothing buffered: no request
+    send_rows(s, shape, {});  // no rows: no request
     EXPECT_EQ(r.requests().size(), 1u);
 }
 
 TEST(Responder, ServerErrorIsRetriedOnce) {
     Responder r({answer(500, R"({"message":"busy"})"), answer(204)});
     auto s = Sender::from_conf(conf_for(r.port()));
-    add_rows(s, 3);
-    s.flush();
+    send_numbered(s, 3);
     const auto reqs = r.requests();
     ASSERT_EQ(reqs.size(), 2u);
     EXPECT_EQ(reqs[0].body, reqs[1].body);
-    EXPECT_EQ(s.requests(), 2u);
 }
 
 TEST(Responder, PersistentServerErrorGivesUpWithinRetryTimeout) {
     std::vector<Step> script(200, answer(503, R"({"message":"overloaded"})"));
     Responder r(script);
     auto s = Sender::from_conf(conf_for(r.port(), "retry_timeout=400;"));
-    add_rows(s, 1);
-    const auto [e, seconds] = expect_failure([&] { s.flush(); });
+    const auto [e, seconds] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_EQ(e.code(), ErrorCode::server_flush_error);
     EXPECT_TRUE(contains(e.what(), "HTTP 503")) << e.what();
     EXPECT_TRUE(contains(e.what(), "overloaded")) << e.what();
@@ -90,8 +91,7 @@ TEST(Responder, ClientErrorIsFinalAndCarriesQuestDbsMessage) {
                   R"({"code":"invalid","message":"cast error for column x","line":1,)"
                   R"("errorId":"abc-1"})"}});
     auto s = Sender::from_conf(conf_for(r.port()));
-    add_rows(s, 1);
-    const auto [e, seconds] = expect_failure([&] { s.flush(); });
+    const auto [e, seconds] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_EQ(e.code(), ErrorCode::server_flush_error);
     EXPECT_TRUE(contains(e.what(), "HTTP 400")) << e.what();
     EXPECT_TRUE(contains(e.what(), "cast error for column x")) << e.what();
@@ -99,7 +99,7 @@ TEST(Responder, ClientErrorIsFinalAndCarriesQuestDbsMessage) {
     EXPECT_EQ(r.requests().size(), 1u);
 
     // The sender is spent now, and says why.
-    const auto [again, _] = expect_failure([&] { add_rows(s, 1); });
+    const auto [again, _] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_EQ(again.code(), ErrorCode::invalid_api_call);
     EXPECT_TRUE(contains(again.what(), "HTTP 400")) << again.what();
     EXPECT_NO_THROW(s.close());
@@ -108,16 +108,14 @@ TEST(Responder, ClientErrorIsFinalAndCarriesQuestDbsMessage) {
 TEST(Responder, NonJsonErrorBodyIsShownPrintably) {
     Responder r({answer(404, "no such\x01 endpoint\n")});
     auto s = Sender::from_conf(conf_for(r.port()));
-    add_rows(s, 1);
-    const auto [e, _] = expect_failure([&] { s.flush(); });
+    const auto [e, _] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_TRUE(contains(e.what(), "HTTP 404: no such\\x01 endpoint")) << e.what();
 }
 
 TEST(Responder, HungRequestTimesOut) {
     Responder r({hang()});
     auto s = Sender::from_conf(conf_for(r.port(), "request_timeout=300;retry_timeout=0;"));
-    add_rows(s, 1);
-    const auto [e, seconds] = expect_failure([&] { s.flush(); });
+    const auto [e, seconds] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_EQ(e.code(), ErrorCode::socket_error);
     EXPECT_TRUE(contains(e.what(), "imed out")) << e.what();
     EXPECT_GE(seconds, 0.25);
@@ -127,8 +125,7 @@ TEST(Responder, HungRequestTimesOut) {
 TEST(Responder, HungThenAnsweredIsRetried) {
     Responder r({hang(), answer(204)});
     auto s = Sender::from_conf(conf_for(r.port(), "request_timeout=300;retry_timeout=3000;"));
-    add_rows(s, 2);
-    s.flush();
+    send_numbered(s, 2);
     EXPECT_EQ(r.requests().size(), 2u);
 }
 
@@ -136,16 +133,14 @@ TEST(Responder, ServerGoneMidRequest) {
     {
         Responder r({drop()});
         auto s = Sender::from_conf(conf_for(r.port(), "retry_timeout=0;"));
-        add_rows(s, 1);
-        const auto [e, _] = expect_failure([&] { s.flush(); });
+        const auto [e, _] = expect_failure([&] { send_numbered(s, 1); });
         EXPECT_EQ(e.code(), ErrorCode::socket_error);
         EXPECT_TRUE(contains(e.what(), "127.0.0.1:" + std::to_string(r.port()))) << e.what();
     }
     {
         Responder r({drop(), answer(204)});
         auto s = Sender::from_conf(conf_for(r.port()));
-        add_rows(s, 1);
-        s.flush();
+        send_numbered(s, 1);
         EXPECT_EQ(r.requests().size(), 2u);
     }
 }
@@ -153,8 +148,7 @@ TEST(Responder, ServerGoneMidRequest) {
 TEST(Responder, NothingListening) {
     const std::uint16_t port = unused_port();
     auto s = Sender::from_conf(conf_for(port, "retry_timeout=0;"));
-    add_rows(s, 1);
-    const auto [e, seconds] = expect_failure([&] { s.flush(); });
+    const auto [e, seconds] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_EQ(e.code(), ErrorCode::socket_error);
     EXPECT_TRUE(contains(e.what(), "cannot reach QuestDB")) << e.what();
     EXPECT_FALSE(contains(e.what(), "sentinelQT")) << e.what();
@@ -162,8 +156,7 @@ TEST(Responder, NothingListening) {
 
     // With retries the refusal is tried again, but never past the retry time-out.
     auto r = Sender::from_conf(conf_for(port, "retry_timeout=500;"));
-    add_rows(r, 1);
-    const auto [e2, seconds2] = expect_failure([&] { r.flush(); });
+    const auto [e2, seconds2] = expect_failure([&] { send_numbered(r, 1); });
     EXPECT_EQ(e2.code(), ErrorCode::socket_error);
     EXPECT_TRUE(contains(e2.what(), "attempts")) << e2.what();
     EXPECT_LT(seconds2, 2.0);
@@ -172,8 +165,7 @@ TEST(Responder, NothingListening) {
 TEST(Responder, AutoFlushSendsWholeLines) {
     Responder r({});
     auto s = Sender::from_conf(conf_for(r.port(), "auto_flush_bytes=200;"));
-    add_rows(s, 100);
-    s.flush();
+    send_numbered(s, 100);
     const auto reqs = r.requests();
     EXPECT_GT(reqs.size(), 5u);
     std::string all;
@@ -189,19 +181,9 @@ TEST(Responder, AutoFlushSendsWholeLines) {
     }
     EXPECT_EQ(all, expected);
 
-    Responder by_rows({});
-    auto t = Sender::from_conf(conf_for(by_rows.port(), "auto_flush_rows=10;"));
-    add_rows(t, 25);
-    EXPECT_EQ(by_rows.requests().size(), 2u);
-    EXPECT_EQ(t.pending_rows(), 5u);
-    t.flush();
-    EXPECT_EQ(by_rows.requests().size(), 3u);
-
     Responder off({});
     auto u = Sender::from_conf(conf_for(off.port(), "auto_flush=off;auto_flush_bytes=10;"));
-    add_rows(u, 50);
-    EXPECT_EQ(off.requests().size(), 0u);
-    u.flush();
+    send_numbered(u, 50);
     EXPECT_EQ(off.requests().size(), 1u);
 }
 
@@ -219,7 +201,6 @@ TEST(Responder, WriteRowsSendsWhileWritingTheNextRequest) {
     s.write_rows(shape, 25, fill);
     const auto reqs = r.requests();
     ASSERT_EQ(reqs.size(), 3u);
-    EXPECT_EQ(s.pending_rows(), 0u);
     std::string all, expected;
     for (const auto& q : reqs) all += q.body;
     for (int i = 0; i < 25; ++i)
@@ -232,7 +213,7 @@ TEST(Responder, WriteRowsSendsWhileWritingTheNextRequest) {
     EXPECT_EQ(e.code(), ErrorCode::server_flush_error);
     EXPECT_TRUE(contains(e.what(), "no room")) << e.what();
     EXPECT_EQ(refusing.requests().size(), 2u);  // nothing sent after the refusal
-    const auto [after, __] = expect_failure([&] { add_rows(t, 1); });
+    const auto [after, __] = expect_failure([&] { send_numbered(t, 1); });
     EXPECT_EQ(after.code(), ErrorCode::invalid_api_call);
 
     Responder answering({answer(204), answer(204)});
@@ -246,49 +227,41 @@ TEST(Responder, WriteRowsSendsWhileWritingTheNextRequest) {
     EXPECT_EQ(answering.requests().size(), 2u);  // the second one was answered before that
 }
 
-TEST(Responder, UnflushedRowsAreNeverSentByTheDestructorOrClose) {
+// Rows a failing fill leaves behind are never sent, by the destructor or by close.
+TEST(Responder, UnsentRowsAreNeverSentByTheDestructorOrClose) {
+    const RowShape shape("ingress_t", {"n"});
+    const auto failing_at = [](std::size_t stop) {
+        return [stop](std::size_t i, RowWriter& row) {
+            if (i == stop) throw std::runtime_error("the caller fails");
+            row.column(0, 1);
+            return TimestampNanos(1);
+        };
+    };
     Responder r({});
     {
         auto s = Sender::from_conf(conf_for(r.port()));
-        add_rows(s, 5);
-        try {
-            throw std::runtime_error("the caller fails");
-        } catch (const std::runtime_error&) {
-        }
+        EXPECT_THROW(s.write_rows(shape, 10, failing_at(5)), std::runtime_error);
     }  // destroyed with 5 rows
     {
         auto s = Sender::from_conf(conf_for(r.port()));
-        add_rows(s, 3);
+        EXPECT_THROW(s.write_rows(shape, 10, failing_at(3)), std::runtime_error);
         const auto [e, _] = expect_failure([&] { s.close(); });
         EXPECT_EQ(e.code(), ErrorCode::invalid_api_call);
         EXPECT_TRUE(contains(e.what(), "3 rows not flushed")) << e.what();
-        EXPECT_TRUE(s.is_closed());
-        const auto [after, __] = expect_failure([&] { add_rows(s, 1); });
-        EXPECT_EQ(after.code(), ErrorCode::invalid_api_call);
+        const auto [after, __] = expect_failure([&] { send_numbered(s, 1); });
+        EXPECT_TRUE(contains(after.what(), "closed")) << after.what();
     }
     EXPECT_EQ(r.requests().size(), 0u);
     {
         auto s = Sender::from_conf(conf_for(r.port()));
-        add_rows(s, 2);
-        s.flush();
+        send_numbered(s, 2);
         EXPECT_NO_THROW(s.close());
         EXPECT_NO_THROW(s.close());
         Sender moved = std::move(s);
-        EXPECT_TRUE(moved.is_closed());
+        const auto [after, _] = expect_failure([&] { send_numbered(moved, 1); });
+        EXPECT_TRUE(contains(after.what(), "closed")) << after.what();
     }
     EXPECT_EQ(r.requests().size(), 1u);
-}
-
-TEST(Responder, RefusedRowDoesNotSpoilTheBatch) {
-    Responder r({});
-    auto s = Sender::from_conf(conf_for(r.port()));
-    add_rows(s, 1);
-    EXPECT_THROW(add_row(s, "ingress_t", {{"n", 1}, {"bad", 0.0 / 0.0}}, TimestampNanos(1)),
-                 IngressError);
-    add_rows(s, 1);
-    s.flush();
-    ASSERT_EQ(r.requests().size(), 1u);
-    EXPECT_EQ(r.requests()[0].body, "ingress_t n=0i 1000\ningress_t n=0i 1000\n");
 }
 
 }  // namespace

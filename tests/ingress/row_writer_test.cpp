@@ -82,7 +82,7 @@ TEST(RowWriter, ManyRowsSpellEachValueAsARowOfItsOwn) {
         expected += " " + std::to_string(at.as_i64()) + "\n";
 
         RowWriter w = by_columns.begin_row(shape);
-        for (std::size_t k = 0; k < values.size(); ++k) w.column(k, values[k]);
+        for (std::size_t k = 0; k < values.size(); ++k) put(w, k, values[k]);
         by_columns.end_row(w, at);
     }
     EXPECT_EQ(by_columns.data(), expected);
@@ -134,11 +134,6 @@ TEST(RowWriter, MisusesAreRefused) {
         RowWriter w = enc.begin_row(shape);
         w.column(0, 1);
         EXPECT_EQ(code_of([&] { w.column(0, 2); }), ErrorCode::invalid_api_call);
-        EXPECT_EQ(code_of([&] {
-                      w.column(1, ColumnValue{});
-                      w.column(1, 2);
-                  }),
-                  ErrorCode::invalid_api_call);
         EXPECT_EQ(code_of([&] { w.column(2, 1); }), ErrorCode::invalid_api_call);
         // One row at a time.
         EXPECT_EQ(code_of([&] { enc.begin_row(shape); }), ErrorCode::invalid_api_call);
@@ -148,9 +143,8 @@ TEST(RowWriter, MisusesAreRefused) {
     }
     EXPECT_EQ(enc.data(), "t a=1i 1\n");
     {
-        // All columns null: QuestDB refuses a line without fields.
+        // No column written: QuestDB refuses a line without fields.
         RowWriter w = enc.begin_row(shape);
-        w.column(0, Null{});
         EXPECT_EQ(code_of([&] { enc.end_row(w, TimestampNanos(2)); }), ErrorCode::invalid_value);
     }
     {

@@ -18,6 +18,7 @@
 #include "core/failure.hpp"
 #include "ingress/errors.hpp"
 #include "store/ingestion.hpp"
+#include "tests/ingress/rows.hpp"
 #include "tests/support/tz_guard.hpp"
 
 namespace tessim {
@@ -26,11 +27,11 @@ namespace {
 using ::testing::HasSubstr;
 
 // What a ColumnValue carries, in a form that gtest can compare and print.
-std::string describe_column_value(const ingress::ColumnValue& c) {
+std::string describe_column_value(const ingress_test::ColumnValue& c) {
     return std::visit(
         [](const auto& v) -> std::string {
             using T = std::decay_t<decltype(v)>;
-            if constexpr (std::is_same_v<T, ingress::Null>) {
+            if constexpr (std::is_same_v<T, ingress_test::Null>) {
                 return "null";
             } else if constexpr (std::is_same_v<T, std::int64_t>) {
                 return "int " + std::to_string(v);
@@ -68,10 +69,10 @@ struct Case {
 
 // One value in the form a column declared as `type` takes, through the conversions the rows
 // use; texts made by the conversion live in `scratch`.
-ingress::ColumnValue value_for_column(const Value& value, std::string_view type,
-                                      std::string& scratch) {
-    if (value.is_null()) return ingress::Null{};
-    std::optional<ingress::ColumnValue> converted;
+ingress_test::ColumnValue value_for_column(const Value& value, std::string_view type,
+                                           std::string& scratch) {
+    if (value.is_null()) return ingress_test::Null{};
+    std::optional<ingress_test::ColumnValue> converted;
     auto keep = [&](auto form) {
         if constexpr (std::is_same_v<decltype(form), MadeText>) {
             scratch.assign(form.bytes);
@@ -90,7 +91,7 @@ ingress::ColumnValue value_for_column(const Value& value, std::string_view type,
 
 std::string convert(const Value& v, const std::string& type) {
     std::string scratch;
-    const ingress::ColumnValue c = value_for_column(v, type, scratch);
+    const ingress_test::ColumnValue c = value_for_column(v, type, scratch);
     return describe_column_value(c);
 }
 
@@ -252,7 +253,7 @@ TEST(ValueForColumn, UnknownTypesGetTheValueAsItIs) {
 
 TEST(ValueForColumn, MadeTextsLiveInTheScratchUntilItIsReused) {
     std::string scratch;
-    const ingress::ColumnValue c = value_for_column(Value::of_integer(77), "STRING", scratch);
+    const ingress_test::ColumnValue c = value_for_column(Value::of_integer(77), "STRING", scratch);
     EXPECT_EQ(scratch, "77");
     EXPECT_EQ(std::get<ingress::Text>(c.get()).bytes.data(), scratch.data());
 }
