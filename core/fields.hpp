@@ -99,10 +99,6 @@ consteval std::size_t position_of(std::string_view name) {
     throw "no field has this name";
 }
 
-// The position of the field whose macro key is `key`; throws std::out_of_range for a key that
-// is not one of them.
-std::size_t position_of_key(std::string_view key);
-
 using FieldOrder = std::array<std::size_t, kFieldCount>;
 
 // The positions of the fields in the order `place` gives them. Two fields in one place, or a

@@ -2,14 +2,9 @@
 
 #include <utility>
 
-#include "core/fields.hpp"
 #include "source/normalization.hpp"
 
 namespace tessim {
-
-const Value& entry_value(const DiscoveryEntry& entry, std::string_view macro_key) {
-    return entry[position_of_key(macro_key)];
-}
 
 DiscoveryList build_discovery_list(const CustomerRows& rows) {
     DiscoveryList list;

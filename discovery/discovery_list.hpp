@@ -4,8 +4,6 @@
 // nothing turned into text); its macro keys and their order are the field table's
 // (kKeyOrder), so each value is held once, where the fetch put it.
 
-#include <string_view>
-
 #include "source/big_memory.hpp"
 #include "source/customer_record.hpp"
 #include "source/value.hpp"
@@ -13,9 +11,6 @@
 namespace tessim {
 
 using DiscoveryEntry = CustomerRecord;
-
-// The value under `macro_key`; throws std::out_of_range for a key that is not one of the fields'.
-const Value& entry_value(const DiscoveryEntry& entry, std::string_view macro_key);
 
 // Texts created by the normalisation live in `texts`; texts that were already right still
 // point into the raw rows' texts, so either the CustomerRows they came from outlives the list

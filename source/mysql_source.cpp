@@ -36,36 +36,8 @@ std::vector<Column> columns_of(MYSQL_RES* res) {
     return cols;
 }
 
-// Walks every stored row once to add up the bytes that will be copied, so that the whole
-// result costs one allocation in the TextStore; then rewinds.
-std::size_t text_bytes(MYSQL_RES* res, const std::vector<Column>& cols) {
-    std::size_t total = 0;
-    mysql_data_seek(res, 0);
-    while (MYSQL_ROW row = mysql_fetch_row(res)) {
-        unsigned long* lengths = mysql_fetch_lengths(res);
-        for (std::size_t i = 0; i < cols.size(); ++i)
-            if (row[i] && keeps_bytes(cols[i].kind)) total += lengths[i];
-    }
-    mysql_data_seek(res, 0);
-    return total;
-}
-
-// Calls `sink(i, value)` for every column of every row, `begin_row()` before each row.
-template <typename BeginRow, typename Sink>
-void read_rows(MYSQL* conn, MYSQL_RES* res, const std::vector<Column>& cols, TextStore& texts,
-               BeginRow begin_row, Sink sink) {
-    texts.reserve(text_bytes(res, cols));
-    while (MYSQL_ROW row = mysql_fetch_row(res)) {
-        unsigned long* lengths = mysql_fetch_lengths(res);
-        begin_row();
-        for (std::size_t i = 0; i < cols.size(); ++i)
-            sink(i, column_value(cols[i].kind, row[i], lengths[i], texts, cols[i].name));
-    }
-    if (mysql_errno(conn) != 0) query_failed(conn, "falha ao ler o resultado");
-}
-
-// The result a statement's mysql_store_result or mysql_use_result gave: null means a failure
-// to receive it, or a statement without rows.
+// The result mysql_use_result gave: null means a failure to receive it, or a statement
+// without rows.
 MysqlResult result_of(MYSQL* conn, MYSQL_RES* res) {
     if (res == nullptr) {
         if (mysql_errno(conn) != 0) query_failed(conn, "falha ao receber o resultado");
@@ -123,24 +95,6 @@ MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
                                   "): " + mysql_error(conn.get()));
     }
     return conn;
-}
-
-MysqlResult run_statement(MYSQL* conn, std::string_view sql) {
-    if (mysql_real_query(conn, sql.data(), sql.size()) != 0)
-        query_failed(conn, "o servidor recusou a consulta");
-    return result_of(conn, mysql_store_result(conn));
-}
-
-QueryTable fetch_table(MYSQL* conn, std::string_view sql) {
-    MysqlResult res = run_statement(conn, sql);
-    std::vector<Column> cols = columns_of(res.get());
-    QueryTable table;
-    for (const Column& c : cols) table.columns.emplace_back(c.name);
-    table.rows.reserve(mysql_num_rows(res.get()));
-    read_rows(
-        conn, res.get(), cols, table.texts, [&] { table.rows.emplace_back().reserve(cols.size()); },
-        [&](std::size_t, Value v) { table.rows.back().push_back(v); });
-    return table;
 }
 
 CustomerRows obterDadosCliente(MYSQL* conn) {

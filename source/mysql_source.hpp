@@ -48,18 +48,6 @@ MysqlConnection connect_to_mysql(const ConnectionSettings& settings);
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
                                  const std::vector<std::string>& option_files);
 
-// Used by tests. Sends `sql` as one text-protocol statement and stores the whole result. Throws
-// DatabaseFailure when the server rejects it or the connection breaks.
-MysqlResult run_statement(MYSQL* conn, std::string_view sql);
-
-// Used by tests. Any result as Values; the customer fetch does not go through it.
-struct QueryTable {
-    TextStore texts;
-    std::vector<std::string> columns;
-    std::vector<std::vector<Value>> rows;
-};
-QueryTable fetch_table(MYSQL* conn, std::string_view sql);
-
 // Every contract as a raw customer record, in the server's row order, read row by row off
 // the connection (no stored copy of the whole result in the client library). The result is freed
 // before returning; the connection stays open for the caller to close.

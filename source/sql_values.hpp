@@ -45,9 +45,4 @@ ColumnKind column_kind(const MYSQL_FIELD& field);
 Value column_value(ColumnKind kind, const char* data, unsigned long length, TextStore& texts,
                    std::string_view column);
 
-// Whether the value's bytes end up in the TextStore (used to reserve space ahead).
-inline bool keeps_bytes(ColumnKind kind) {
-    return kind == ColumnKind::text || kind == ColumnKind::decimal;
-}
-
 }  // namespace tessim

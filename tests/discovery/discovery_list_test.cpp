@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "discovery/discovery_list.hpp"
+#include "tests/discovery/entry_value.hpp"
 #include "tests/source/customer_fixture.hpp"
 #include "tests/source/test_db.hpp"
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "discovery/discovery_list.hpp"
+#include "tests/discovery/entry_value.hpp"
 #include "tests/source/test_db.hpp"
 
 namespace tessim {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "source/mysql_source.hpp"
+#include "tests/support/query_table.hpp"
 
 namespace tessim::testing {
 
