@@ -6,22 +6,16 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "core/run_config.hpp"
 
 namespace tessim {
 
-// The one line written for a refused command line.
-inline constexpr std::string_view kCriticalErrorLine =
-    "Erro crítico -- Contactar Brantevika em: suporte@brantevika.com.br ou +55 (11) 4003-2671";
-
 // The Run configuration for a count of 2 (mode only; every other field stays unset) or 10
-// (all nine fields), counting the program name; nullopt for any other count.
-std::optional<RunConfig> read_command_line(int argc, const char* const* argv);
-// The same over a recorded command line (program name first).
-std::optional<RunConfig> read_command_line(const std::vector<std::string>& command_line);
+// (all nine fields), counting the program name; nullopt for any other count. `command_line`
+// is kept in the configuration as it is.
+std::optional<RunConfig> read_command_line(std::vector<std::string> command_line);
 
 // Position of the MySQL password in the nine-argument layout: the one argument that is
 // concealed (process/concealed_argument.hpp).

@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <stdexcept>
 
 #include "app/command_line.hpp"
 #include "app/failure_report.hpp"
@@ -13,7 +12,6 @@
 #include "ingress/http_transport.hpp"
 #include "process/concealed_argument.hpp"
 #include "process/console.hpp"
-#include "process/launch.hpp"
 #include "process/runtime_limiter.hpp"
 #include "process/stop_requests.hpp"
 
@@ -27,9 +25,9 @@ void bind_facilities() {
     // A closed reader must surface as a write error (EPIPE), not kill the run silently.
     std::signal(SIGPIPE, SIG_IGN);
     if (!ingress::init_curl())
-        throw std::runtime_error("libcurl não pôde ser iniciada (curl_global_init)");
+        throw StartUpFailure("libcurl não pôde ser iniciada (curl_global_init)");
     if (mysql_library_init(0, nullptr, nullptr) != 0)
-        throw std::runtime_error("MariaDB Connector/C não pôde ser iniciado (mysql_library_init)");
+        throw StartUpFailure("MariaDB Connector/C não pôde ser iniciado (mysql_library_init)");
 }
 
 // The dispatch thread is still running, possibly about to write: holding the stdout lock
@@ -56,19 +54,11 @@ int end_of_run(int status) {
 // The one place a failure reaches the operator: its line on its stream, then the run's end.
 // A line that cannot be written on standard output is itself a failure, reported on standard
 // error like any other.
-int end_with(const FailureReport& report) {
-    if (report.stream == Stream::out) {
-        try {
-            process::print_line(report.line);
-        } catch (...) {
-            return end_with(report_of_current_exception());
-        }
-    } else {
-        try {
-            process::print_error_line(report.line);
-        } catch (...) {
-            // Standard error itself is gone; the status still tells.
-        }
+int end_with(const Report& report) {
+    try {
+        process::write_report(report);
+    } catch (...) {
+        return end_with(report_of_current_exception());
     }
     return end_of_run(report.status);
 }
@@ -77,19 +67,22 @@ int end_with(const FailureReport& report) {
 
 int run_entry(int argc, char** argv, const EntrySettings& settings) {
     try {
-        process::set_arguments(argc, argv);
+        std::vector<std::string> command_line(argv, argv + argc);
         // First thing, so that ps shows the password for as short a time as possible; in a
         // run started by launch, the password arrives here through the hand-over.
-        if (argc == 10) process::conceal_argument(argc, argv, kDbPasswordArgument);
+        if (argc == 10)
+            command_line[kDbPasswordArgument] =
+                process::conceal_argument(argc, argv, kDbPasswordArgument);
         bind_facilities();
 
-        auto config = read_command_line(process::arguments());
-        if (!config) throw CommandLineRefused();
-        install_run_config(std::move(*config));
+        auto config = read_command_line(std::move(command_line));
+        if (!config) throw CommandLineRefused("linha de comando recusada");
 
         try {
             const process::runtime_limiter limiter(settings.runtime_limit);
-            limiter.run([dispatch = settings.dispatch] { dispatch(run_config().mode.get()); });
+            // The worker keeps its own copy: it may outlive this frame after a timeout.
+            limiter.run(
+                [dispatch = settings.dispatch, config = std::move(*config)] { dispatch(config); });
         } catch (const process::TimeoutException& timeout) {
             end_after_timeout(timeout);
         }

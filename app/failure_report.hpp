@@ -1,31 +1,20 @@
 #pragma once
-// What the operator reads of a failure: the one line, the stream it goes to and the exit
-// status, decided here from the failure's branch and nowhere else.
-
-#include <string>
-#include <string_view>
+// What the operator reads of a failure: its line of the operator's lines
+// (process/operator_lines.hpp), with the stream it goes to and the exit status, decided here
+// from the failure's branch and nowhere else.
 
 #include "core/failure.hpp"
+#include "process/operator_lines.hpp"
 
 namespace tessim {
 
-enum class Stream : unsigned char { out, err };
+using Report = tavmolibrary::process_library::Report;
 
-struct FailureReport {
-    std::string line;
-    Stream stream;
-    int status;
-};
-
-FailureReport report_of(const Failure& failure);
+Report report_of(const Failure& failure);
 
 // The report of the exception being handled; call it inside a catch block only. The process
-// library's hand-over error becomes the program's own HandOverFailure here; anything else
-// that is not a Failure is reported as unhandled under its type's name.
-FailureReport report_of_current_exception();
-
-// The diagnostic of a failure no part of the run answers for: the program, the kind shown
-// and the message.
-FailureReport unhandled(std::string_view kind, std::string_view what);
+// library's own failures join the family here (its hand-over error, the system calls it
+// makes); anything else that is not a Failure is out of memory or an internal error.
+Report report_of_current_exception();
 
 }  // namespace tessim

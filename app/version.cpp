@@ -1,9 +1,7 @@
 #include "app/version.hpp"
 
 #include "core/constants.hpp"
-#include "core/run_config.hpp"
 #include "process/console.hpp"
-#include "process/launch.hpp"
 
 namespace tessim {
 
@@ -24,10 +22,9 @@ std::string version_line(std::string_view program_name) {
     return line;
 }
 
-void get_version() {
-    const auto& command_line = process::arguments();
+void get_version(std::string_view program_name) {
     process::print_line(kRightsNotice);
-    process::print_line(version_line(command_line.empty() ? "" : command_line.front()));
+    process::print_line(version_line(program_name));
 }
 
 }  // namespace tessim

@@ -14,6 +14,6 @@ inline constexpr std::string_view kRightsNotice =
 std::string version_line(std::string_view program_name);
 
 // Writes the rights notice and the version line for the program name as invoked.
-void get_version();
+void get_version(std::string_view program_name);
 
 }  // namespace tessim

@@ -1,9 +1,9 @@
 #pragma once
 // The program's own failures: one root and a branch for each thing that can go wrong in the
 // world outside. A failure carries its reason as its message and its context (contract,
-// column, statement, server error number) as fields; what the operator reads, where and with
-// which exit status is decided from the branch by the entry, in one place. Misuse inside the
-// program is a std::logic_error and stays outside this family.
+// column, field) as fields; which line the operator reads, on which stream and with which
+// exit status, is decided from the branch by the entry (app/failure_report.hpp), in one
+// place. Misuse inside the program is a std::logic_error and stays outside this family.
 
 #include <stdexcept>
 #include <string>
@@ -13,12 +13,16 @@ namespace tessim {
 class Failure : public std::runtime_error {
   public:
     enum class Branch : unsigned char {
-        database,
-        query_endpoint,
-        value_refused,
-        rows_refused,
-        hand_over,
-        command_line,
+        command_line,    // neither of the two layouts
+        unset_field,     // a mode that needs a field the one-argument layout leaves unset
+        database,        // the management database
+        query_endpoint,  // QuestDB's /exec: the exchange failed, or its answer is absent or
+                         // not the shape the statement asks for
+        value_refused,   // a value of a contract that its column cannot take
+        rows_refused,    // QuestDB did not take the rows, or the sender could not be made
+        hand_over,       // the password handed over from a launching run could not be taken
+        start_up,        // a library could not be started
+        system,          // the operating system refused a call the run needs
     };
     Branch branch() const noexcept { return branch_; }
 
@@ -29,6 +33,20 @@ class Failure : public std::runtime_error {
   private:
     Branch branch_;
 };
+
+// A branch whose reason says all there is to say.
+template <Failure::Branch B>
+class PlainFailure : public Failure {
+  public:
+    explicit PlainFailure(const std::string& reason) : Failure(B, reason) {}
+};
+using CommandLineRefused = PlainFailure<Failure::Branch::command_line>;
+using UnsetField = PlainFailure<Failure::Branch::unset_field>;
+using QueryEndpointFailure = PlainFailure<Failure::Branch::query_endpoint>;
+using RowsRefused = PlainFailure<Failure::Branch::rows_refused>;
+using HandOverFailure = PlainFailure<Failure::Branch::hand_over>;
+using StartUpFailure = PlainFailure<Failure::Branch::start_up>;
+using SystemFailure = PlainFailure<Failure::Branch::system>;
 
 // The MySQL side: the connection, the statement, a value the row model has no faithful place
 // for, or a delivered record the normalisation cannot take. `server_error` is MySQL's error
@@ -57,23 +75,6 @@ class DatabaseFailure : public Failure {
     std::string contract_;
 };
 
-// QuestDB's /exec endpoint: the exchange failed, or its answer is absent or not the shape
-// the statement asks for.
-class QueryEndpointFailure : public Failure {
-  public:
-    enum class Cause : unsigned char { transport, no_answer, malformed_answer };
-    QueryEndpointFailure(Cause cause, std::string statement, const std::string& reason)
-        : Failure(Branch::query_endpoint, reason),
-          cause_(cause),
-          statement_(std::move(statement)) {}
-    Cause cause() const noexcept { return cause_; }
-    const std::string& statement() const noexcept { return statement_; }
-
-  private:
-    Cause cause_;
-    std::string statement_;
-};
-
 // A value of a contract that its column cannot take. `by` says who refused it: the column's
 // declared type, the line-protocol client (whose reason names the table and column itself),
 // or the local clock, which has no instant for the wall time.
@@ -94,24 +95,6 @@ class ValueRefused : public Failure {
     By by_;
     std::string contract_;
     std::string column_;
-};
-
-// QuestDB did not take the rows: the sender could not be made, or the server refused them.
-class RowsRefused : public Failure {
-  public:
-    explicit RowsRefused(const std::string& reason) : Failure(Branch::rows_refused, reason) {}
-};
-
-// The password handed over from a launching run could not be taken.
-class HandOverFailure : public Failure {
-  public:
-    explicit HandOverFailure(const std::string& reason) : Failure(Branch::hand_over, reason) {}
-};
-
-// The command line has neither of the two layouts.
-class CommandLineRefused : public Failure {
-  public:
-    CommandLineRefused() : Failure(Branch::command_line, "linha de comando recusada") {}
 };
 
 }  // namespace tessim

@@ -1,14 +1,15 @@
 #pragma once
-// The Run configuration: filled once from the command line and read-only afterwards. This is
-// the only mutable global of the program.
+// The Run configuration: what the command line says, read once at start-up and handed down
+// from the entry to whatever needs a part of it.
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tessim {
 
 // A field that a layout may leave unset, which differs from the empty text: reading an
-// unset field throws std::logic_error naming it.
+// unset field throws UnsetField naming it.
 class ConfigField {
   public:
     explicit constexpr ConfigField(const char* name) : name_(name) {}
@@ -23,6 +24,9 @@ class ConfigField {
 };
 
 struct RunConfig {
+    // The command line as invoked, program name first, the concealed argument's real text in
+    // its place: the version report shows the name, and a launch hands the rest on.
+    std::vector<std::string> command_line;
     ConfigField mode{"mode"};
     ConfigField db_host{"db_host"};
     ConfigField db_port{"db_port"};
@@ -33,9 +37,5 @@ struct RunConfig {
     ConfigField quest_db_port{"quest_db_port"};
     ConfigField zabbix_host{"zabbix_host"};
 };
-
-const RunConfig& run_config();
-// Written once by the command-line step (and by tests that need a configuration).
-void install_run_config(RunConfig config);
 
 }  // namespace tessim

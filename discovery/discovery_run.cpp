@@ -32,6 +32,17 @@ std::string debug_value(const Value& v) {
     }
 }
 
+// The raw values of a record between parentheses, separated by ", ".
+std::string debug_line(const CustomerRecord& raw) {
+    std::string line = "(";
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (i) line += ", ";
+        line += debug_value(raw[i]);
+    }
+    line += ")";
+    return line;
+}
+
 void debug_view(const CustomerRows& rows) {
     print_line("Modo debug ativado.");
     print_line(std::string(GREEN) + "\nVersão do script: " + std::string(VERSION) +
@@ -45,18 +56,7 @@ void debug_view(const CustomerRows& rows) {
 
 }  // namespace
 
-std::string debug_line(const CustomerRecord& raw) {
-    std::string line = "(";
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (i) line += ", ";
-        line += debug_value(raw[i]);
-    }
-    line += ")";
-    return line;
-}
-
-void descobertaClientes() {
-    const RunConfig& config = run_config();
+void descobertaClientes(const RunConfig& config) {
     CustomerRows rows;
     {
         MysqlConnection conn = connect_to_mysql(ConnectionSettings{

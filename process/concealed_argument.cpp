@@ -11,12 +11,9 @@
 #include <cstring>
 
 #include "process/descriptor.hpp"
-#include "process/launch.hpp"
 
 namespace tavmolibrary::process_library {
 namespace {
-
-std::optional<std::size_t> the_concealed_index;
 
 // argv strings are at most 128 KiB each (MAX_ARG_STRLEN); anything longer did not come
 // from a command line.
@@ -65,7 +62,7 @@ std::string receive_handed_over(std::string_view variable_value) {
     return text;
 }
 
-void conceal_argument(int argc, char** argv, std::size_t index) {
+std::string conceal_argument(int argc, char** argv, std::size_t index) {
     if (index >= static_cast<std::size_t>(argc))
         throw std::out_of_range("conceal_argument: argumento inexistente");
     std::string text = argv[index];
@@ -77,14 +74,9 @@ void conceal_argument(int argc, char** argv, std::size_t index) {
             refuse("a linha de comando não traz o marcador no lugar do argumento passado");
         text = std::move(handed);
     }
-    replace_recorded_argument(index, std::move(text));
     // The kernel reads /proc/PID/cmdline from this very memory: a copy would not do.
     std::memset(argv[index], 'x', std::strlen(argv[index]));
-    the_concealed_index = index;
-}
-
-std::optional<std::size_t> concealed_index() {
-    return the_concealed_index;
+    return text;
 }
 
 }  // namespace tavmolibrary::process_library

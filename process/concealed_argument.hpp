@@ -17,7 +17,6 @@
 // on behaves exactly as if the text had been on its command line.
 
 #include <cstddef>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -35,19 +34,16 @@ class HandOverError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Call once at start-up, after set_arguments and before any thread starts. When this run
-// was started with HANDOVER_VARIABLE, the text is read from that descriptor (the variable is
+// Call once at start-up, before any thread starts; returns the real text. When this run was
+// started with HANDOVER_VARIABLE, the text is read from that descriptor (the variable is
 // removed, the descriptor closed) and argv[index] must hold PLACEHOLDER; otherwise the text
-// is argv[index] itself. Either way the recorded arguments (arguments()) hold the real text
-// at `index`, argv[index]'s bytes are overwritten with 'x', and launch hands the text on
-// instead of putting it on the new run's command line. Throws HandOverError for a variable
+// is argv[index] itself. Either way argv[index]'s bytes are overwritten with 'x'; the caller
+// keeps the text in its own copy of the command line, and launch hands it on instead of
+// putting it on the new run's command line. Throws HandOverError for a variable
 // that does not lead to a launch hand-over (not a number, a descriptor that is not open or
 // not a pipe, a pipe still open for writing, no PLACEHOLDER in argv[index]), and
 // std::out_of_range when argv has no argument `index`.
-void conceal_argument(int argc, char** argv, std::size_t index);
-
-// The position given to conceal_argument, if any.
-std::optional<std::size_t> concealed_index();
+std::string conceal_argument(int argc, char** argv, std::size_t index);
 
 // Reads the text from the descriptor named by `variable_value` and closes it (both on
 // success and on failure, as long as it is a number of an open descriptor from 3 up).

@@ -1,20 +1,22 @@
 #include "process/console.hpp"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string>
 #include <system_error>
 
+#include "process/descriptor.hpp"
 #include "process/stop_requests.hpp"
 
 namespace tavmolibrary::process_library {
-namespace {
 
-void write_line(std::FILE* stream, std::string_view text) {
+void print_line(std::string_view text) {
     std::string line;
     line.reserve(text.size() + 1);
     line.append(text).push_back('\n');
-    if (std::fwrite(line.data(), 1, line.size(), stream) == line.size()) return;
+    if (std::fwrite(line.data(), 1, line.size(), stdout) == line.size()) return;
     // The reader left (Zabbix closes its end when it gives up on a check): once the table is
     // being loaded, that is no reason to leave it half loaded. The end of the run still sees
     // the stream's error.
@@ -22,13 +24,15 @@ void write_line(std::FILE* stream, std::string_view text) {
     throw std::system_error(errno, std::generic_category(), "falha ao escrever no console");
 }
 
-}  // namespace
-
-void print_line(std::string_view text) {
-    write_line(stdout, text);
-}
-void print_error_line(std::string_view text) {
-    write_line(stderr, text);
+void print_error_line(std::string_view text) noexcept {
+    try {
+        std::string line;
+        line.reserve(text.size() + 1);
+        line.append(text).push_back('\n');
+        (void)write_all(STDERR_FILENO, line);
+    } catch (...) {
+        // No memory for the line: nothing more can be said.
+    }
 }
 
 }  // namespace tavmolibrary::process_library

@@ -20,8 +20,6 @@ extern char** environ;
 namespace tavmolibrary::process_library {
 namespace {
 
-std::vector<std::string> the_arguments;
-
 constexpr std::string_view LAUNCH_MARK = "launch_";
 
 // Only async-signal-safe calls from here on: the caller may be multi-threaded.
@@ -122,18 +120,6 @@ int handover_pipe(const std::string& text) {
 
 }  // namespace
 
-void set_arguments(int argc, const char* const* argv) {
-    the_arguments.assign(argv, argv + (argc > 0 ? argc : 0));
-}
-
-const std::vector<std::string>& arguments() {
-    return the_arguments;
-}
-
-void replace_recorded_argument(std::size_t index, std::string text) {
-    the_arguments.at(index) = std::move(text);
-}
-
 std::vector<std::string> launched_arguments(std::string_view mode,
                                             const std::vector<std::string>& command_line) {
     const auto mark = mode.find(LAUNCH_MARK);
@@ -147,8 +133,14 @@ std::vector<std::string> launched_arguments(std::string_view mode,
     return argv;
 }
 
-void spawn_detached(const std::string& executable, const std::vector<std::string>& argv,
-                    const std::optional<std::string>& handed_over) {
+void launch(std::string_view mode, const std::string& executable,
+            const std::vector<std::string>& command_line, std::optional<std::size_t> concealed) {
+    std::vector<std::string> argv = launched_arguments(mode, command_line);
+    std::optional<std::string> handed_over;
+    // Position 1 is the mode, rewritten above; only what follows it is carried over as is.
+    if (concealed && *concealed >= 2 && *concealed < argv.size())
+        handed_over = std::exchange(argv[*concealed], std::string(PLACEHOLDER));
+
     // Everything the children need is prepared here: after fork nothing may allocate.
     std::vector<char*> c_argv = c_strings(argv);
     const std::vector<std::string> env = launched_environment(handed_over.has_value());
@@ -187,20 +179,6 @@ void spawn_detached(const std::string& executable, const std::vector<std::string
     // Killed before it could report anything: the run may not have started.
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         throw_errno(ECHILD, "launch: processo intermediário terminou sem sucesso");
-}
-
-void launch(std::string_view mode, const std::string& executable,
-            const std::vector<std::string>& command_line, std::optional<std::size_t> concealed) {
-    std::vector<std::string> argv = launched_arguments(mode, command_line);
-    std::optional<std::string> handed_over;
-    // Position 1 is the mode, rewritten above; only what follows it is carried over as is.
-    if (concealed && *concealed >= 2 && *concealed < argv.size())
-        handed_over = std::exchange(argv[*concealed], std::string(PLACEHOLDER));
-    spawn_detached(executable, argv, handed_over);
-}
-
-void launch(std::string_view mode) {
-    launch(mode, "/proc/self/exe", arguments(), concealed_index());
 }
 
 }  // namespace tavmolibrary::process_library

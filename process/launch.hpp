@@ -16,14 +16,6 @@
 
 namespace tavmolibrary::process_library {
 
-// Records the process's command line, once at start-up, for launch.
-void set_arguments(int argc, const char* const* argv);
-// The command line recorded by set_arguments (empty before it).
-const std::vector<std::string>& arguments();
-// Puts `text` in place of recorded argument `index`; used by conceal_argument, whose
-// argument may arrive through a hand-over instead of the command line.
-void replace_recorded_argument(std::size_t index, std::string text);
-
 // The argument vector of a launched run: the original program name, the text of `mode` that
 // follows its first "launch_", then the original arguments after the mode. `command_line`
 // is the whole original argv (program name first). std::invalid_argument when `mode` holds
@@ -31,25 +23,20 @@ void replace_recorded_argument(std::size_t index, std::string text);
 std::vector<std::string> launched_arguments(std::string_view mode,
                                             const std::vector<std::string>& command_line);
 
-// Starts `executable` fully detached with `argv` and returns at once, writing nothing.
-// Returns only after the new run has passed exec; a failure of fork, setsid or exec throws
-// std::system_error with the failing call's errno. With `handed_over`, the new run gets that
-// text through a pipe on descriptor HANDOVER_FD and HANDOVER_VARIABLE in its environment
-// (concealed_argument.hpp); without it, the variable is kept out of the new run's
-// environment and no descriptor but 0..2 is passed.
-void spawn_detached(const std::string& executable, const std::vector<std::string>& argv,
-                    const std::optional<std::string>& handed_over = std::nullopt);
-
-// launch(mode) for a chosen executable and command line; the seam used by tests. The
-// argument at `concealed` (a position of the original command line, after the mode) goes
-// to the new run through the hand-over, PLACEHOLDER standing in its place.
+// Starts `executable` fully detached with the arguments launched_arguments makes of `mode`
+// and `command_line` (the whole original argv, program name first), and returns at once,
+// writing nothing. Returns only after the new run has passed exec; a failure of fork, setsid
+// or exec throws std::system_error with the failing call's errno. The argument at
+// `concealed` (a position after the mode) goes to the new run through the hand-over
+// (concealed_argument.hpp): the text through a pipe on descriptor HANDOVER_FD,
+// HANDOVER_VARIABLE in its environment and PLACEHOLDER in its place on the command line.
+// Without it, the variable is kept out of the new run's environment and no descriptor but
+// 0..2 is passed.
 void launch(std::string_view mode, const std::string& executable,
             const std::vector<std::string>& command_line,
             std::optional<std::size_t> concealed = std::nullopt);
 
-// Starts this same program (/proc/self/exe, so a binary replaced on disk meanwhile is not
-// picked up) with the mode that follows "launch_" and the recorded remaining arguments,
-// handing over the concealed argument (conceal_argument) without showing it.
-void launch(std::string_view mode);
+// This same program, as `executable`: a binary replaced on disk meanwhile is not picked up.
+inline constexpr const char* kThisProgram = "/proc/self/exe";
 
 }  // namespace tavmolibrary::process_library

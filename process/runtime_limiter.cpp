@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "process/descriptor.hpp"
+#include "process/operator_lines.hpp"
 #include "process/stop_requests.hpp"
 
 namespace tavmolibrary::process_library {
@@ -49,8 +50,7 @@ bool wait_for_dispatch(const DispatchState& state, const StopSignals& stops,
 }  // namespace
 
 TimeoutException::TimeoutException(int limit_seconds)
-    : std::runtime_error("Tempo limite de execução excedido (" + std::to_string(limit_seconds) +
-                         " s).") {}
+    : std::runtime_error(report(lines::timeout, {std::to_string(limit_seconds)}).line) {}
 
 runtime_limiter::runtime_limiter(int limit_seconds) : limit_seconds_(limit_seconds) {
     if (limit_seconds <= 0)

@@ -8,28 +8,25 @@
 #include <cerrno>
 #include <system_error>
 
-#include "process/descriptor.hpp"
+#include "process/operator_lines.hpp"
 
 namespace tavmolibrary::process_library {
 namespace {
 
-enum State : int { stoppable, committed, stopping };
+enum State : unsigned { stoppable, committed, stopping };
+constexpr unsigned kStateBits = 0xff;
 
-// Process-wide like the signals it answers for: the store's worker and the limiter's waiting
-// thread meet here without either knowing the other.
-std::atomic<int> the_state{stoppable};
-std::atomic<int> the_deferred{0};
+// The stop gate: the state in the low byte, the signal deferred after the commit above it, so
+// that both change in one step. Process-wide like the signals it answers for: the store's
+// worker and the limiter's waiting thread meet here without either knowing the other, and
+// the console asks it whether a closed reader may be ignored.
+std::atomic<unsigned> the_gate{stoppable};
 
 sigset_t stop_set() {
     sigset_t set;
     sigemptyset(&set);
     for (const int s : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaddset(&set, s);
     return set;
-}
-
-// Whole or not at all as far as we can tell; nobody is left to tell of a failure.
-void write_error_line(const std::string& line) {
-    (void)write_all(STDERR_FILENO, line + "\n");
 }
 
 }  // namespace
@@ -51,32 +48,35 @@ int StopSignals::take() const {
 }
 
 void reset_stop_state() {
-    the_deferred = 0;
-    the_state = stoppable;
+    the_gate = stoppable;
 }
 
 void commit_to_finish() {
-    int expected = stoppable;
-    if (the_state.compare_exchange_strong(expected, committed) || expected == committed) return;
+    unsigned expected = stoppable;
+    if (the_gate.compare_exchange_strong(expected, committed) ||
+        (expected & kStateBits) == committed)
+        return;
     // The stop won: the waiting thread is ending the process, and the change must not start.
     for (;;) ::pause();
 }
 
 bool committed_to_finish() {
-    return the_state == committed;
+    return (the_gate & kStateBits) == committed;
 }
 
 StopDecision request_stop(int signal) {
-    int expected = stoppable;
-    if (the_state.compare_exchange_strong(expected, stopping) || expected == stopping)
+    unsigned expected = stoppable;
+    if (the_gate.compare_exchange_strong(expected, stopping) || expected == stopping)
         return StopDecision::end_now;
-    int none = 0;
-    return the_deferred.compare_exchange_strong(none, signal) ? StopDecision::deferred
-                                                              : StopDecision::ignored;
+    expected = committed;
+    return the_gate.compare_exchange_strong(expected, committed | static_cast<unsigned>(signal)
+                                                                      << 8)
+               ? StopDecision::deferred
+               : StopDecision::ignored;
 }
 
 int deferred_stop() {
-    return the_deferred;
+    return static_cast<int>(the_gate >> 8);
 }
 
 std::string signal_name(int signal) {
@@ -94,24 +94,15 @@ std::string signal_name(int signal) {
     }
 }
 
-std::string interrupted_line(int signal) {
-    return "Execução interrompida por " + signal_name(signal) + "; a tabela não foi alterada.";
-}
-
-std::string deferred_line(int signal) {
-    return "Sinal " + signal_name(signal) +
-           " recebido com a tabela já em alteração; a execução foi levada até o fim.";
-}
-
 void end_interrupted(int signal) {
-    // Straight to the descriptor: the worker may hold the stderr stream's lock. Whatever it
-    // buffered for standard output is dropped, as a kill would drop it.
-    write_error_line(interrupted_line(signal));
+    // Whatever the worker buffered for standard output is dropped, as a kill would drop it.
+    write_report(report(lines::interrupted, {signal_name(signal)}));
     ::_exit(128 + signal);
 }
 
 void report_deferred_stop() {
-    if (const int signal = deferred_stop(); signal != 0) write_error_line(deferred_line(signal));
+    if (const int signal = deferred_stop(); signal != 0)
+        write_report(report(lines::deferred_stop, {signal_name(signal)}));
 }
 
 }  // namespace tavmolibrary::process_library

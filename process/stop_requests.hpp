@@ -75,16 +75,13 @@ int deferred_stop();
 // "SIGTERM", "SIGINT", "SIGHUP", "SIGQUIT"; "sinal N" for any other number.
 std::string signal_name(int signal);
 
-// The stderr line of an interrupted run, and the one of a run that deferred `signal`.
-std::string interrupted_line(int signal);
-std::string deferred_line(int signal);
-
-// Writes interrupted_line on standard error and ends the process with 128 + `signal`, at once
+// Writes the operator's line of an interrupted run (operator_lines.hpp) on standard error and ends
+// the process with 128 + `signal`, at once
 // (_exit: the worker may still be blocked inside a library). A failed write changes nothing.
 [[noreturn]] void end_interrupted(int signal);
 
-// Writes deferred_line on standard error when a request was deferred; a failed write (the
-// reader may be gone) is ignored.
+// Writes the operator's line of a deferred request on standard error, when one was deferred;
+// a failed write (the reader may be gone) is ignored.
 void report_deferred_stop();
 
 }  // namespace tavmolibrary::process_library

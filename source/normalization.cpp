@@ -111,11 +111,7 @@ void normalize_field(CustomerRecord& record, TextStore& texts, std::string& scra
     constexpr Rule rule = kFields[F].rule;
     Value& v = record[F];
     if constexpr (rule == Rule::repaired_text) {
-        try {
-            v = repaired(v, texts, scratch);
-        } catch (const std::exception& e) {
-            fail(record, F, std::string("falha no reparo do texto: ") + e.what());
-        }
+        v = repaired(v, texts, scratch);
     } else if constexpr (rule == Rule::padded_11) {
         v = zero_padding(v, 11, texts);
     } else if constexpr (rule == Rule::padded_14) {

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "core/failure.hpp"
+
 namespace tessim {
 namespace {
 
@@ -29,7 +31,7 @@ void check_civil(const CivilTime& t) {
               t.day >= 0 && t.day <= 31 && t.hour >= 0 && t.hour <= 23 && t.minute >= 0 &&
               t.minute <= 59 && t.second >= 0 && t.second <= 60 && t.microsecond >= 0 &&
               t.microsecond <= 999999;
-    if (!ok) throw std::out_of_range("data/hora fora do intervalo representável");
+    if (!ok) throw std::logic_error("data/hora fora do intervalo representável");
 }
 
 constexpr std::size_t kFirstBlock = std::size_t{1} << 20;
@@ -55,7 +57,7 @@ Value Value::of_double(double v) {
 
 Value Value::of_bytes(Kind kind, std::string_view bytes) {
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
-        throw std::length_error("texto maior que 4 GiB");
+        throw DatabaseFailure(DatabaseFailure::Cause::value, 0, "texto maior que 4 GiB");
     Value r;
     r.kind_ = kind;
     r.size_ = static_cast<std::uint32_t>(bytes.size());

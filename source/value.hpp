@@ -29,10 +29,12 @@ class Value {
     static Value null() { return {}; }
     static Value of_integer(std::int64_t v);
     static Value of_double(double v);
-    // The view must stay valid as long as the value: pass bytes kept by a TextStore.
+    // The view must stay valid as long as the value: pass bytes kept by a TextStore. A text
+    // of 4 GiB or more throws DatabaseFailure (value).
     static Value of_text(std::string_view bytes);
     // Exact decimal as its decimal text ("-12.50", "0.00", "1E+3" is not accepted here).
     static Value of_decimal(std::string_view digits);
+    // Fields a date cannot hold (a month 13, an hour 24) are misuse: std::logic_error.
     static Value of_date(int year, int month, int day);
     static Value of_datetime(const CivilTime& t);
     static Value of_instant(std::int64_t micros);

@@ -3,10 +3,10 @@
 #include <sys/time.h>
 
 #include <array>
+#include <cstring>
 #include <ctime>
 #include <optional>
 #include <span>
-#include <system_error>
 
 #include "core/failure.hpp"
 #include "ingress/errors.hpp"
@@ -41,7 +41,7 @@ std::int64_t get_timestamp() {
     gettimeofday(&now, nullptr);
     std::tm local{};
     if (!localtime_r(&now.tv_sec, &local))
-        throw std::system_error(errno, std::generic_category(), "localtime");
+        throw SystemFailure(std::string("localtime: ") + std::strerror(errno));
     // Back through the local time zone. The daylight-saving flag that localtime gave is
     // kept, so that the repeated hour at the end of summer time maps back to the instant
     // it came from and not to the other one.
@@ -147,10 +147,11 @@ void ingestion_phase(std::span<const CustomerRecord> contracts, const QuestDbQue
     const std::int64_t timestamp = get_timestamp();
     const std::optional<Json> lista_colunas = query(std::string(kShowColumns));
     if (!lista_colunas)
-        throw QueryEndpointFailure(QueryEndpointFailure::Cause::no_answer,
-                                   std::string(kShowColumns),
-                                   "sem resposta a SHOW COLUMNS na verificação final");
-    // Missing "dataset" (the table is still missing) throws through, and nothing is written.
+        throw QueryEndpointFailure("sem resposta a SHOW COLUMNS na verificação final");
+    // Without "dataset" the table is still missing, and nothing is written.
+    if (!lista_colunas->is_object() || !lista_colunas->contains("dataset"))
+        throw QueryEndpointFailure(
+            "resposta de SHOW COLUMNS sem \"dataset\" na verificação final: a tabela não existe");
     if (lista_colunas->at("dataset").empty()) return;
 
     // A refused value here means a column's declared type changed since check_values looked.

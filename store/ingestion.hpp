@@ -70,8 +70,8 @@ void check_values(std::span<const CustomerRecord> contracts,
 
 // The ingestion phase: takes the run timestamp, re-checks the columns through `query`, and
 // writes every contract with one sender made from `sender_conf`. A value that does not fit
-// throws ValueRefused, rows QuestDB does not take RowsRefused, an absent re-check answer
-// QueryEndpointFailure; a re-check without "dataset" throws nlohmann's out_of_range.
+// throws ValueRefused, rows QuestDB does not take RowsRefused, a re-check answer that is
+// absent or without "dataset" (the table is missing) QueryEndpointFailure.
 void ingestion_phase(std::span<const CustomerRecord> contracts, const QuestDbQuery& query,
                      const std::string& sender_conf);
 

@@ -60,8 +60,9 @@ std::string printed_scalar(const Json& value) {
         case Json::value_t::string:
             return printed_text(value.get_ref<const std::string&>());
         default:
-            throw std::invalid_argument("resposta com valor de tipo não imprimível: " +
-                                        std::string(value.type_name()));
+            // Binary values and the parser's "discarded" are never in a parsed answer.
+            throw std::logic_error("resposta com valor de tipo não imprimível: " +
+                                   std::string(value.type_name()));
     }
 }
 
@@ -97,9 +98,12 @@ std::string printed_text(const std::string& utf8) {
     const auto size = static_cast<utf8proc_ssize_t>(utf8.size());
     while (pos < size) {
         utf8proc_int32_t cp = 0;
-        const utf8proc_ssize_t len = utf8proc_iterate(bytes + pos, size - pos, &cp);
-        if (len <= 0) throw std::invalid_argument("texto com UTF-8 inválido na resposta");
-        if (cp == quote || cp == '\\') {
+        utf8proc_ssize_t len = utf8proc_iterate(bytes + pos, size - pos, &cp);
+        if (len <= 0) {
+            // A byte that is not UTF-8 (a database text may hold one) shows as itself.
+            append_escape(out, bytes[pos]);
+            len = 1;
+        } else if (cp == quote || cp == '\\') {
             out.push_back('\\');
             out.push_back(static_cast<char>(cp));
         } else if (cp == '\t') {

@@ -14,7 +14,8 @@ namespace tessim {
 std::string printed_form(const std::optional<nlohmann::ordered_json>& answer);
 std::string printed_form(const nlohmann::ordered_json& answer);
 
-// Pieces of the above, exposed for the tests and for other printers.
+// Pieces of the above, for the debug view and the messages about refused values too. A byte
+// of `utf8` that is not part of well-formed UTF-8 is shown as \xNN.
 std::string printed_text(const std::string& utf8);
 std::string printed_float(double value);
 

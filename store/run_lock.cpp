@@ -11,9 +11,10 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
-#include <system_error>
 #include <thread>
 #include <utility>
+
+#include "core/failure.hpp"
 
 namespace tessim {
 namespace {
@@ -33,6 +34,10 @@ std::uint64_t fnv1a(std::string_view text) {
     return hash;
 }
 
+[[noreturn]] void refused(const char* call) {
+    throw SystemFailure(std::string("trava de execução: ") + call + ": " + std::strerror(errno));
+}
+
 }  // namespace
 
 std::string run_lock_name(std::string_view quest_db_ip, std::string_view table) {
@@ -47,10 +52,9 @@ std::string run_lock_name(std::string_view quest_db_ip, std::string_view table) 
 
 std::optional<RunLock> RunLock::try_acquire(const std::string& name) {
     if (name.empty() || name.size() > kMaxName)
-        throw std::invalid_argument("nome de trava de execução inválido");
+        throw std::logic_error("nome de trava de execução inválido");
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        throw std::system_error(errno, std::generic_category(), "trava de execução: socket");
+    if (fd < 0) refused("socket");
     RunLock lock(fd);
 
     sockaddr_un address{};
@@ -60,7 +64,7 @@ std::optional<RunLock> RunLock::try_acquire(const std::string& name) {
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0) return lock;
     if (errno == EADDRINUSE) return std::nullopt;
-    throw std::system_error(errno, std::generic_category(), "trava de execução: bind");
+    refused("bind");
 }
 
 RunLock RunLock::acquire(const std::string& name) {

@@ -27,14 +27,11 @@ std::string run_lock_name(std::string_view quest_db_ip, std::string_view table);
 class RunLock {
   public:
     // Waits, retrying every 50 ms, until the name is free and taken. The wait has no bound
-    // of its own: the run-time limiter ends a run that waits too long. Throws
-    // std::system_error when no socket can be made or bind fails for another reason.
+    // of its own: the run-time limiter ends a run that waits too long. Throws SystemFailure
+    // when no socket can be made or bind fails for another reason.
     static RunLock acquire(const std::string& name);
     // One attempt: nullopt when another socket holds the name.
     static std::optional<RunLock> try_acquire(const std::string& name);
-
-    // The socket holding the name. Used by tests (of its flags).
-    int descriptor() const { return socket_.get(); }
 
   private:
     explicit RunLock(int fd) : socket_(fd) {}

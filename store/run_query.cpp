@@ -8,11 +8,15 @@
 
 #include "core/constants.hpp"
 #include "core/failure.hpp"
+#include "process/operator_lines.hpp"
 #include "store/answer_parse.hpp"
 #include "store/form_encode.hpp"
 
 namespace tessim {
 namespace {
+
+using tavmolibrary::process_library::report;
+namespace lines = tavmolibrary::process_library::lines;
 
 using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 
@@ -30,7 +34,7 @@ void set_option(CURL* curl, CURLoption option, auto value) {
                                curl_easy_strerror(code));
 }
 
-// One GET of /exec: the body whatever the HTTP status. A failed exchange throws its
+// One GET of /exec: the body whatever the HTTP status. A failed exchange throws
 // QueryEndpointFailure with libcurl's description of the failure.
 std::string exchange(const std::string& base_url, const std::string& sql_query) {
     const std::string url =
@@ -62,20 +66,23 @@ std::string exchange(const std::string& base_url, const std::string& sql_query) 
 
     const CURLcode code = curl_easy_perform(c);
     if (code != CURLE_OK)
-        throw QueryEndpointFailure(
-            QueryEndpointFailure::Cause::transport, sql_query,
-            error_text[0] != '\0' ? std::string(error_text) : curl_easy_strerror(code));
+        throw QueryEndpointFailure(error_text[0] != '\0' ? std::string(error_text)
+                                                         : curl_easy_strerror(code));
     return body;
+}
+
+nlohmann::ordered_json parsed(const std::string& body) {
+    try {
+        return parse_answer(body);
+    } catch (const nlohmann::json::exception& e) {
+        throw QueryEndpointFailure(std::string("a resposta não é JSON: ") + e.what());
+    }
 }
 
 }  // namespace
 
 std::string questdb_exec_base(std::string_view quest_db_ip) {
     return "http://" + std::string(quest_db_ip) + ":9000";
-}
-
-nlohmann::ordered_json query_answer(const std::string& base_url, const std::string& sql_query) {
-    return parse_answer(exchange(base_url, sql_query));
 }
 
 std::optional<nlohmann::ordered_json> run_query(const std::string& base_url,
@@ -85,20 +92,19 @@ std::optional<nlohmann::ordered_json> run_query(const std::string& base_url,
     try {
         body = exchange(base_url, sql_query);
     } catch (const QueryEndpointFailure& failure) {
-        print("Error: " + std::string(failure.what()));
+        print(report(lines::exchange_failed, {failure.what()}).line);
         return std::nullopt;
     }
-    return parse_answer(body);
+    return parsed(body);
 }
 
 std::optional<nlohmann::ordered_json> silent_query(const std::string& base_url,
                                                    const std::string& sql_query) {
     try {
-        return query_answer(base_url, sql_query);
+        return parsed(exchange(base_url, sql_query));
     } catch (const QueryEndpointFailure&) {
-    } catch (const nlohmann::json::exception&) {
+        return std::nullopt;
     }
-    return std::nullopt;
 }
 
 }  // namespace tessim

@@ -2,7 +2,7 @@
 // The QuestDB SQL query endpoint: one statement per HTTP GET to /exec, answer parsed as JSON.
 // Each call sends `sql_query` to `base_url` + "/exec" (base_url as "http://host:port") with
 // the parameters query and fmt=json and basic authentication; the body is parsed whatever the
-// HTTP status, and a body that is not JSON throws nlohmann::json::exception.
+// HTTP status, and a body that is not JSON throws QueryEndpointFailure.
 
 #include <optional>
 #include <string>
@@ -17,12 +17,8 @@ namespace tessim {
 // The query endpoint always listens on port 9000 of the configured QuestDB address.
 std::string questdb_exec_base(std::string_view quest_db_ip);
 
-// The answer; a failed exchange throws QueryEndpointFailure (transport) with libcurl's
-// description of the failure.
-nlohmann::ordered_json query_answer(const std::string& base_url, const std::string& sql_query);
-
-// The same, but a failed exchange writes "Error: " and that description to `print` and
-// yields nullopt.
+// The answer. A failed exchange writes its operator's line ("Error: " and libcurl's
+// description of the failure) to `print` and yields nullopt.
 std::optional<nlohmann::ordered_json> run_query(const std::string& base_url,
                                                 const std::string& sql_query,
                                                 const LineSink& print);

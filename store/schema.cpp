@@ -79,8 +79,7 @@ std::size_t cell_position(const Json& lista_colunas, std::string_view name, std:
 }
 
 [[noreturn]] void malformed(const char* why) {
-    throw QueryEndpointFailure(QueryEndpointFailure::Cause::malformed_answer,
-                               std::string(kShowColumns), why);
+    throw QueryEndpointFailure(why);
 }
 
 }  // namespace
@@ -94,10 +93,13 @@ std::vector<std::pair<std::string, std::string>> existing_columns(const Json& li
     const std::size_t type_at = cell_position(lista_colunas, "type", 1);
     std::vector<std::pair<std::string, std::string>> columns;
     columns.reserve(dataset->size());
-    for (const Json& row : *dataset) {
+    try {
         // .at() and get<std::string>() throw on a short row or a non-text cell.
-        columns.emplace_back(row.at(name_at).get<std::string>(),
-                             row.at(type_at).get<std::string>());
+        for (const Json& row : *dataset)
+            columns.emplace_back(row.at(name_at).get<std::string>(),
+                                 row.at(type_at).get<std::string>());
+    } catch (const nlohmann::json::exception&) {
+        malformed("linha de SHOW COLUMNS sem nome e tipo em texto");
     }
     return columns;
 }
@@ -108,15 +110,12 @@ std::vector<std::pair<std::string, std::string>> declared_columns(
     try {
         return existing_columns(*lista_colunas);
     } catch (const QueryEndpointFailure&) {
-    } catch (const nlohmann::json::exception&) {
+        return {};
     }
-    return {};
 }
 
 std::size_t dataset_size(const std::optional<Json>& lista_colunas) {
-    if (!lista_colunas)
-        throw QueryEndpointFailure(QueryEndpointFailure::Cause::no_answer,
-                                   std::string(kShowColumns), "sem resposta a SHOW COLUMNS");
+    if (!lista_colunas) malformed("sem resposta a SHOW COLUMNS");
     if (!lista_colunas->is_object()) malformed("resposta de SHOW COLUMNS não é um objeto");
     const Json& dataset = lista_colunas->at("dataset");
     if (dataset.is_array() || dataset.is_object()) return dataset.size();

@@ -30,8 +30,8 @@ std::vector<std::pair<std::string, std::string>> colunas_tabela();
 extern const std::string_view kCreateTable;
 
 // The (name, type) pairs of the "dataset" of a SHOW COLUMNS answer. Throws
-// QueryEndpointFailure when the answer is not an object with a list "dataset", and
-// nlohmann::json::exception for a row without a name and a type text.
+// QueryEndpointFailure when the answer is not an object with a list "dataset" of rows with a
+// name and a type text.
 std::vector<std::pair<std::string, std::string>> existing_columns(
     const nlohmann::ordered_json& lista_colunas);
 

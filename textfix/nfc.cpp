@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <stdexcept>
 
 namespace textfix::detail {
@@ -16,7 +17,9 @@ std::string to_nfc(std::string_view utf8) {
                      static_cast<utf8proc_ssize_t>(utf8.size()), &raw,
                      static_cast<utf8proc_option_t>(UTF8PROC_STABLE | UTF8PROC_COMPOSE));
     std::unique_ptr<utf8proc_uint8_t, decltype(&std::free)> owned(raw, &std::free);
-    if (len < 0) throw std::runtime_error(std::string("fix_text: ") + utf8proc_errmsg(len));
+    // The text is well-formed by contract, so only room can be lacking.
+    if (len == UTF8PROC_ERROR_NOMEM || len == UTF8PROC_ERROR_OVERFLOW) throw std::bad_alloc();
+    if (len < 0) throw std::logic_error(std::string("fix_text: ") + utf8proc_errmsg(len));
     return std::string(reinterpret_cast<const char*>(raw), static_cast<std::size_t>(len));
 }
 

@@ -20,7 +20,8 @@ namespace {
 
 namespace process = tavmolibrary::process_library;
 
-void probe_dispatch(const std::string& mode) {
+void probe_dispatch(const tessim::RunConfig& config) {
+    const std::string& mode = config.mode.get();
     if (mode == "bloqueio") {
         process::print_line("linha antes do limite");
         int fds[2];
@@ -38,7 +39,7 @@ void probe_dispatch(const std::string& mode) {
             process::print_line(std::string(colour) + "cor" + std::string(tessim::RESET));
         return;
     } else if (mode == "descobertaClientes") {
-        tessim::dispatch_mode(mode);
+        tessim::dispatch_mode(config);
     }
 }
 

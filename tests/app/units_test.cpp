@@ -8,14 +8,15 @@
 #include "app/command_line.hpp"
 #include "app/modes.hpp"
 #include "app/version.hpp"
+#include "core/failure.hpp"
 #include "core/palette.hpp"
 
 namespace {
 
 using tessim::RunConfig;
 
-std::optional<RunConfig> read(std::vector<const char*> argv) {
-    return tessim::read_command_line(static_cast<int>(argv.size()), argv.data());
+std::optional<RunConfig> read(std::vector<std::string> argv) {
+    return tessim::read_command_line(std::move(argv));
 }
 
 TEST(CommandLine, OneArgumentSetsTheModeOnly) {
@@ -27,7 +28,7 @@ TEST(CommandLine, OneArgumentSetsTheModeOnly) {
           &config->database, &config->quest_db_ip, &config->quest_db_port, &config->zabbix_host}) {
         SCOPED_TRACE(field->name());
         EXPECT_FALSE(field->is_set());
-        EXPECT_THROW(field->get(), std::logic_error);
+        EXPECT_THROW(field->get(), tessim::UnsetField);
     }
 }
 
@@ -43,10 +44,11 @@ TEST(CommandLine, NineArgumentsFillEveryFieldInOrderUnchanged) {
     EXPECT_EQ(config->quest_db_ip.get(), "q");
     EXPECT_EQ(config->quest_db_port.get(), "9009");
     EXPECT_EQ(config->zabbix_host.get(), "debug");
+    EXPECT_EQ(config->command_line.at(5), "p\xffw");
 }
 
 TEST(CommandLine, EveryOtherCountIsRefused) {
-    std::vector<const char*> argv;
+    std::vector<std::string> argv;
     for (int count = 0; count <= 12; ++count) {
         SCOPED_TRACE(count);
         EXPECT_EQ(read(argv).has_value(), count == 2 || count == 10);

@@ -105,12 +105,26 @@ TEST(RunLock, ReleasedWhenTheHoldingProcessDies) {
     EXPECT_TRUE(RunLock::try_acquire(name).has_value());
 }
 
-TEST(RunLock, DescriptorClosesOnExec) {
-    auto lock = RunLock::try_acquire(unique_name("exec"));
+// A program started while the lock is held (a launched run) does not keep it.
+TEST(RunLock, NotInheritedThroughExec) {
+    const std::string name = unique_name("exec");
+    auto lock = RunLock::try_acquire(name);
     ASSERT_TRUE(lock.has_value());
-    const int flags = ::fcntl(lock->descriptor(), F_GETFD);
-    ASSERT_GE(flags, 0);
-    EXPECT_TRUE(flags & FD_CLOEXEC);
+    int exec_done[2];  // closed by the child's exec
+    ASSERT_EQ(::pipe2(exec_done, O_CLOEXEC), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl("/bin/sleep", "sleep", "10", nullptr);
+        ::_exit(127);
+    }
+    ::close(exec_done[1]);
+    char byte;
+    ASSERT_EQ(::read(exec_done[0], &byte, 1), 0);
+    ::close(exec_done[0]);
+    lock.reset();
+    EXPECT_TRUE(RunLock::try_acquire(name).has_value());
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
 }
 
 }  // namespace

@@ -21,6 +21,9 @@ using testing::query_parameter;
 using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStdout;
 
+// A loopback address on which no test starts a QuestDB.
+constexpr const char* kNobody = "127.0.0.254";
+
 std::string request_line(const std::string& head) {
     return head.substr(0, head.find("\r\n"));
 }
@@ -112,7 +115,7 @@ TEST(RunQueryReply, NonJsonBodyFailsWithoutPrinting) {
         LocalResponder responder({reply});
         CaptureStdout();
         EXPECT_THROW(run_query(responder.base_url(), "select 1", kStdoutSink),
-                     nlohmann::json::exception);
+                     QueryEndpointFailure);
         EXPECT_EQ(GetCapturedStdout(), "");
     }
 }
@@ -139,13 +142,15 @@ TEST(RunQueryTransport, BrokenExchangesPrintOneErrorLine) {
 }
 
 TEST(RunQueryTransport, ConfiguredAddressOnPort9000) {
-    EXPECT_EQ(questdb_exec_base("127.0.0.3"), "http://127.0.0.3:9000");
+    EXPECT_EQ(questdb_exec_base(kNobody), "http://127.0.0.254:9000");
 
     CaptureStdout();
-    const auto answer = run_query(questdb_exec_base("127.0.0.3"), "select 1", kStdoutSink);
+    const auto answer = run_query(questdb_exec_base(kNobody), "select 1", kStdoutSink);
     const std::string out = GetCapturedStdout();
     EXPECT_FALSE(answer.has_value());
-    EXPECT_EQ(out.rfind("Error: Failed to connect to 127.0.0.3 port 9000", 0), 0u) << out;
+    EXPECT_EQ(out.rfind("Error: Failed to connect to " + std::string(kNobody) + " port 9000", 0),
+              0u)
+        << out;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
     EXPECT_EQ(out.back(), '\n');
 }
@@ -160,17 +165,11 @@ TEST(RunQueryTransport, MalformedAddressIsATransportFailure) {
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1);
 }
 
-// The failure itself, for callers that must not print: its statement and libcurl's reason.
-TEST(RunQueryTransport, FailedExchangeIsAQueryEndpointFailure) {
-    try {
-        query_answer(questdb_exec_base("127.0.0.3"), "select 1");
-        FAIL() << "no QueryEndpointFailure";
-    } catch (const QueryEndpointFailure& e) {
-        EXPECT_EQ(e.cause(), QueryEndpointFailure::Cause::transport);
-        EXPECT_EQ(e.statement(), "select 1");
-        EXPECT_THAT(e.what(), ::testing::HasSubstr("127.0.0.3 port 9000"));
-    }
-    EXPECT_FALSE(silent_query(questdb_exec_base("127.0.0.3"), "select 1").has_value());
+// For callers that must not print, a failed exchange is no answer.
+TEST(RunQueryTransport, FailedExchangeIsSilentlyNoAnswer) {
+    CaptureStdout();
+    EXPECT_FALSE(silent_query(questdb_exec_base(kNobody), "select 1").has_value());
+    EXPECT_EQ(GetCapturedStdout(), "");
 }
 
 TEST(RunQueryTransport, EnvironmentProxyIsIgnored) {

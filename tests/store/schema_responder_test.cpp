@@ -181,9 +181,9 @@ TEST(TableSchema, AbsentTruncationAnswerIsDropped) {
     EXPECT_EQ(e.queries, opening_queries());
 }
 
-// Nothing listens on port 9000 of 127.0.0.3: every request fails in transport.
+// Nothing listens on port 9000 of 127.0.0.254: every request fails in transport.
 TEST(TableSchema, UnreachableQuestDB) {
-    const std::string base = questdb_exec_base("127.0.0.3");
+    const std::string base = questdb_exec_base("127.0.0.254");
     CaptureStdout();
     truncate_and_fit_table(
         [&](const std::string& sql) { return run_query(base, sql, kStdoutSink); }, kStdoutSink);
@@ -193,7 +193,7 @@ TEST(TableSchema, UnreachableQuestDB) {
     std::istringstream in(output);
     for (std::string line; std::getline(in, line);) rows.push_back(line);
     ASSERT_EQ(rows.size(), 5u) << output;
-    const std::string failure = "Error: Failed to connect to 127.0.0.3 port 9000";
+    const std::string failure = "Error: Failed to connect to 127.0.0.254 port 9000";
     EXPECT_EQ(rows[0].rfind(failure, 0), 0u) << rows[0];
     EXPECT_EQ(rows[1].rfind(failure, 0), 0u) << rows[1];
     EXPECT_EQ(rows[2] + "\n", kNotFoundLine);
