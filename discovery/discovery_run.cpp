@@ -78,8 +78,7 @@ void descobertaClientes(const RunConfig& config) {
     const DiscoveryList descobertaClientesDB = build_discovery_list(std::move(rows));
     sendQuestDB(descobertaClientesDB.entries,
                 QuestDbTarget{.address = config.quest_db_ip.get(),
-                              .ingestion_port = config.quest_db_port.get(),
-                              .print = [](std::string_view line) { print_line(line); }});
+                              .ingestion_port = config.quest_db_port.get()});
     print_line("OK");
 }
 

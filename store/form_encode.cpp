@@ -29,15 +29,4 @@ std::string form_encode(std::string_view text) {
     return out;
 }
 
-std::string form_encode(const std::vector<std::pair<std::string, std::string>>& params) {
-    std::string out;
-    for (const auto& [name, value] : params) {
-        if (!out.empty()) out.push_back('&');
-        out += form_encode(name);
-        out.push_back('=');
-        out += form_encode(value);
-    }
-    return out;
-}
-
 }  // namespace tessim

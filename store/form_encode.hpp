@@ -4,16 +4,11 @@
 
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace tessim {
 
 // Encodes one name or value: letters, digits and "_.-~" stay as they are, the space becomes
 // "+", every other byte (UTF-8 sequences included, byte by byte) becomes "%XX" in upper case.
 std::string form_encode(std::string_view text);
-
-// Joins the parameters as name=value pairs separated by "&", in the order given.
-std::string form_encode(const std::vector<std::pair<std::string, std::string>>& params);
 
 }  // namespace tessim

@@ -16,6 +16,7 @@ namespace tessim {
 namespace {
 
 using tavmolibrary::process_library::report;
+using tavmolibrary::process_library::write_report;
 namespace lines = tavmolibrary::process_library::lines;
 
 using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
@@ -37,8 +38,7 @@ void set_option(CURL* curl, CURLoption option, auto value) {
 // One GET of /exec: the body whatever the HTTP status. A failed exchange throws
 // QueryEndpointFailure with libcurl's description of the failure.
 std::string exchange(const std::string& base_url, const std::string& sql_query) {
-    const std::string url =
-        base_url + "/exec?" + form_encode({{"query", sql_query}, {"fmt", "json"}});
+    const std::string url = base_url + "/exec?query=" + form_encode(sql_query) + "&fmt=json";
     const std::string user(kQuestDbUser);
     const std::string password(kQuestDbPassword);
 
@@ -86,13 +86,12 @@ std::string questdb_exec_base(std::string_view quest_db_ip) {
 }
 
 std::optional<nlohmann::ordered_json> run_query(const std::string& base_url,
-                                                const std::string& sql_query,
-                                                const LineSink& print) {
+                                                const std::string& sql_query) {
     std::string body;
     try {
         body = exchange(base_url, sql_query);
     } catch (const QueryEndpointFailure& failure) {
-        print(report(lines::exchange_failed, {failure.what()}).line);
+        write_report(report(lines::exchange_failed, {failure.what()}));
         return std::nullopt;
     }
     return parsed(body);

@@ -10,18 +10,15 @@
 
 #include <nlohmann/json.hpp>
 
-#include "store/line_sink.hpp"
-
 namespace tessim {
 
 // The query endpoint always listens on port 9000 of the configured QuestDB address.
 std::string questdb_exec_base(std::string_view quest_db_ip);
 
 // The answer. A failed exchange writes its operator's line ("Error: " and libcurl's
-// description of the failure) to `print` and yields nullopt.
+// description of the failure) and yields nullopt.
 std::optional<nlohmann::ordered_json> run_query(const std::string& base_url,
-                                                const std::string& sql_query,
-                                                const LineSink& print);
+                                                const std::string& sql_query);
 
 // The same exchange for a look that must not change what a run prints: a failed exchange
 // and a body that is not JSON both yield nullopt, silently.

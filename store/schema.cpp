@@ -2,6 +2,7 @@
 
 #include "core/failure.hpp"
 #include "core/palette.hpp"
+#include "process/console.hpp"
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 #include "utf8/utf8.hpp"
@@ -123,7 +124,8 @@ std::size_t dataset_size(const std::optional<Json>& lista_colunas) {
     malformed("\"dataset\" sem comprimento");
 }
 
-void truncate_and_fit_table(const QuestDbQuery& query, const LineSink& print) {
+void truncate_and_fit_table(const QuestDbQuery& query) {
+    using tavmolibrary::process_library::print_line;
     // The truncation's answer is not looked at: for a missing table it is an error answer,
     // and the check below finds that out anyway.
     query(std::string(kTruncateTable));
@@ -135,18 +137,18 @@ void truncate_and_fit_table(const QuestDbQuery& query, const LineSink& print) {
     // widen, and creating it is the recovery.
     try {
         if (dataset_size(lista_colunas) > kColumnCount - 1) return;
-        print(std::string(YELLOW) +
-              "O QuestDB se encontra com a tabela desatualizada, atualizando tabela!" +
-              std::string(RESET));
-        for (const auto& [column, alter] : alters) print(printed_form(query(alter)));
+        print_line(std::string(YELLOW) +
+                   "O QuestDB se encontra com a tabela desatualizada, atualizando tabela!" +
+                   std::string(RESET));
+        for (const auto& [column, alter] : alters) print_line(printed_form(query(alter)));
         return;
     } catch (const std::exception&) {
     }
 
-    print(std::string(YELLOW) + "Tabela tessimClientes não encontrada, criando tabela!" +
-          std::string(RESET));
+    print_line(std::string(YELLOW) + "Tabela tessimClientes não encontrada, criando tabela!" +
+               std::string(RESET));
     const std::optional<Json> criacaoTabela = query(std::string(kCreateTable));
-    print(printed_form(criacaoTabela));
+    print_line(printed_form(criacaoTabela));
 }
 
 }  // namespace tessim

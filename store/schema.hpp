@@ -13,7 +13,6 @@
 
 #include "core/constants.hpp"
 #include "core/fields.hpp"
-#include "store/line_sink.hpp"
 
 namespace tessim {
 
@@ -53,7 +52,7 @@ using QuestDbQuery =
 
 // The schema phase: empties the table, then widens it (an ALTER statement per column) when it has
 // fewer columns than ours, or creates it when the check fails in any way; the lines it
-// writes go to `print`.
-void truncate_and_fit_table(const QuestDbQuery& query, const LineSink& print);
+// writes go to standard output.
+void truncate_and_fit_table(const QuestDbQuery& query);
 
 }  // namespace tessim

@@ -19,12 +19,10 @@ void sendQuestDB(std::span<const CustomerRecord> descobertaClientes, const Quest
     // it always printed.
     const auto declared = declared_columns(silent_query(exec_base, std::string(kShowColumns)));
     check_values(descobertaClientes, declared);
-    const QuestDbQuery query = [&](const std::string& sql) {
-        return run_query(exec_base, sql, questdb.print);
-    };
+    const QuestDbQuery query = [&](const std::string& sql) { return run_query(exec_base, sql); };
     // The truncation is the first change: a stop request from here on waits for the last row.
     tavmolibrary::process_library::commit_to_finish();
-    truncate_and_fit_table(query, questdb.print);
+    truncate_and_fit_table(query);
     ingestion_phase(descobertaClientes, query,
                     sender_conf(questdb.address, questdb.ingestion_port));
 }

@@ -5,15 +5,13 @@
 #include <string>
 
 #include "source/customer_record.hpp"
-#include "store/line_sink.hpp"
 
 namespace tessim {
 
-// The QuestDB a run loads, as the command line gave it, and where the store's lines go.
+// The QuestDB a run loads, as the command line gave it.
 struct QuestDbTarget {
     std::string address;         // the query endpoint is on port 9000 of it
     std::string ingestion_port;  // the rows go here
-    LineSink print;
 };
 
 // Every value checked against the table's declared types, then the schema phase, then the

@@ -21,7 +21,6 @@
 #include "store/run_lock.hpp"
 #include "store/run_query.hpp"
 #include "tests/app/run_program.hpp"
-#include "tests/support/stdout_sink.hpp"
 
 namespace {
 
@@ -101,7 +100,7 @@ class RealServers : public ::testing::Test {
     }
 
     nlohmann::ordered_json query(const std::string& sql) const {
-        auto answer = tessim::run_query("http://" + questdb_ + ":9000", sql, tessim::kStdoutSink);
+        auto answer = tessim::run_query("http://" + questdb_ + ":9000", sql);
         if (!answer) throw std::runtime_error("QuestDB unreachable");
         return *answer;
     }

@@ -35,10 +35,5 @@ TEST(FormEncode, EveryByteValue) {
     EXPECT_EQ(encoded.substr(encoded.size() - 6), "%FE%FF");
 }
 
-TEST(FormEncode, ParametersKeepTheirOrder) {
-    EXPECT_EQ(form_encode({{"query", "select 1"}, {"fmt", "json"}}), "query=select+1&fmt=json");
-    EXPECT_EQ(form_encode({{"fmt", "json"}, {"query", ""}}), "fmt=json&query=");
-}
-
 }  // namespace
 }  // namespace tessim

@@ -10,7 +10,6 @@
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
 #include "tests/store/local_responder.hpp"
-#include "tests/support/stdout_sink.hpp"
 
 namespace tessim {
 namespace {
@@ -31,7 +30,7 @@ std::string request_line(const std::string& head) {
 TEST(RunQueryRequest, RequestLineAndBasicAuthentication) {
     LocalResponder responder({http_reply(200, R"({"ok":1})")});
     CaptureStdout();
-    const auto answer = run_query(responder.base_url(), std::string(kShowColumns), kStdoutSink);
+    const auto answer = run_query(responder.base_url(), std::string(kShowColumns));
     EXPECT_EQ(GetCapturedStdout(), "");
     ASSERT_TRUE(answer.has_value());
     const auto requests = responder.requests();
@@ -48,8 +47,7 @@ TEST(RunQueryRequest, RequestLineAndBasicAuthentication) {
 // parameter decodes back to the statement.
 TEST(RunQueryRequest, CreationStatementIsEncodedWhole) {
     LocalResponder responder({http_reply(200, R"({"ddl":"OK"})")});
-    ASSERT_TRUE(
-        run_query(responder.base_url(), std::string(kCreateTable), kStdoutSink).has_value());
+    ASSERT_TRUE(run_query(responder.base_url(), std::string(kCreateTable)).has_value());
     const auto requests = responder.requests();
     ASSERT_EQ(requests.size(), 1u);
     const std::string line = request_line(requests[0]);
@@ -90,7 +88,7 @@ TEST(RunQueryReply, BodiesComeBackWhateverTheStatus) {
     for (const auto& c : cases) {
         LocalResponder responder({http_reply(c.status, c.body)});
         CaptureStdout();
-        const auto answer = run_query(responder.base_url(), "select 1", kStdoutSink);
+        const auto answer = run_query(responder.base_url(), "select 1");
         EXPECT_EQ(GetCapturedStdout(), "") << c.body;
         ASSERT_TRUE(answer.has_value()) << c.body;
         EXPECT_EQ(printed_form(answer), c.printed) << c.status << " " << c.body;
@@ -99,7 +97,7 @@ TEST(RunQueryReply, BodiesComeBackWhateverTheStatus) {
 
 TEST(RunQueryReply, BigIntegersStayExact) {
     LocalResponder responder({http_reply(200, R"([18446744073709551615,-9223372036854775808])")});
-    const auto answer = run_query(responder.base_url(), "select 1", kStdoutSink);
+    const auto answer = run_query(responder.base_url(), "select 1");
     ASSERT_TRUE(answer.has_value());
     EXPECT_EQ((*answer)[0].get<std::uint64_t>(), std::numeric_limits<std::uint64_t>::max());
     EXPECT_EQ((*answer)[1].get<std::int64_t>(), std::numeric_limits<std::int64_t>::min());
@@ -114,8 +112,7 @@ TEST(RunQueryReply, NonJsonBodyFailsWithoutPrinting) {
     for (const auto& reply : replies) {
         LocalResponder responder({reply});
         CaptureStdout();
-        EXPECT_THROW(run_query(responder.base_url(), "select 1", kStdoutSink),
-                     QueryEndpointFailure);
+        EXPECT_THROW(run_query(responder.base_url(), "select 1"), QueryEndpointFailure);
         EXPECT_EQ(GetCapturedStdout(), "");
     }
 }
@@ -134,7 +131,7 @@ TEST(RunQueryTransport, BrokenExchangesPrintOneErrorLine) {
     for (const auto& c : cases) {
         LocalResponder responder({c.reply});
         CaptureStdout();
-        const auto answer = run_query(responder.base_url(), "select 1", kStdoutSink);
+        const auto answer = run_query(responder.base_url(), "select 1");
         const std::string out = GetCapturedStdout();
         EXPECT_FALSE(answer.has_value());
         EXPECT_EQ(out, c.line);
@@ -145,7 +142,7 @@ TEST(RunQueryTransport, ConfiguredAddressOnPort9000) {
     EXPECT_EQ(questdb_exec_base(kNobody), "http://127.0.0.254:9000");
 
     CaptureStdout();
-    const auto answer = run_query(questdb_exec_base(kNobody), "select 1", kStdoutSink);
+    const auto answer = run_query(questdb_exec_base(kNobody), "select 1");
     const std::string out = GetCapturedStdout();
     EXPECT_FALSE(answer.has_value());
     EXPECT_EQ(out.rfind("Error: Failed to connect to " + std::string(kNobody) + " port 9000", 0),
@@ -157,7 +154,7 @@ TEST(RunQueryTransport, ConfiguredAddressOnPort9000) {
 
 TEST(RunQueryTransport, MalformedAddressIsATransportFailure) {
     CaptureStdout();
-    const auto answer = run_query(questdb_exec_base("bad host"), "select 1", kStdoutSink);
+    const auto answer = run_query(questdb_exec_base("bad host"), "select 1");
     const std::string out = GetCapturedStdout();
     EXPECT_FALSE(answer.has_value());
     EXPECT_EQ(out.rfind("Error: ", 0), 0u) << out;
@@ -177,7 +174,7 @@ TEST(RunQueryTransport, EnvironmentProxyIsIgnored) {
     ::setenv("http_proxy", "http://127.0.0.1:1", 1);
     ::setenv("HTTP_PROXY", "http://127.0.0.1:1", 1);
     ::setenv("ALL_PROXY", "http://127.0.0.1:1", 1);
-    const auto answer = run_query(responder.base_url(), "select 1", kStdoutSink);
+    const auto answer = run_query(responder.base_url(), "select 1");
     ::unsetenv("http_proxy");
     ::unsetenv("HTTP_PROXY");
     ::unsetenv("ALL_PROXY");

@@ -12,7 +12,6 @@
 #include "store/printed_form.hpp"
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
-#include "tests/support/stdout_sink.hpp"
 
 namespace tessim {
 namespace {
@@ -48,13 +47,11 @@ class QuestDbSchema : public ::testing::Test {
     }
     // The schema phase as a run drives it, against this server.
     void fit_table() {
-        truncate_and_fit_table(
-            [this](const std::string& sql) { return run_query(base_, sql, kStdoutSink); },
-            kStdoutSink);
+        truncate_and_fit_table([this](const std::string& sql) { return run_query(base_, sql); });
     }
 
     Json sql(const std::string& statement) {
-        const auto answer = run_query(base_, statement, kStdoutSink);
+        const auto answer = run_query(base_, statement);
         if (!answer) throw std::runtime_error("QuestDB did not answer: " + statement);
         return *answer;
     }
@@ -166,10 +163,10 @@ TEST_F(QuestDbSchema, FullTableIsOnlyEmptied) {
     std::vector<std::string> sent;
     const auto recording_query = [&](const std::string& statement) {
         sent.push_back(statement);
-        return run_query(base_, statement, kStdoutSink);
+        return run_query(base_, statement);
     };
     CaptureStdout();
-    truncate_and_fit_table(recording_query, kStdoutSink);
+    truncate_and_fit_table(recording_query);
     EXPECT_EQ(GetCapturedStdout(), "");
     EXPECT_EQ(sent,
               (std::vector<std::string>{std::string(kTruncateTable), std::string(kShowColumns)}));

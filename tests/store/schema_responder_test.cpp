@@ -6,7 +6,6 @@
 #include "store/run_query.hpp"
 #include "store/schema.hpp"
 #include "tests/store/local_responder.hpp"
-#include "tests/support/stdout_sink.hpp"
 
 namespace tessim {
 namespace {
@@ -48,13 +47,11 @@ struct SchemaRun {
 
 SchemaRun run_schema(const std::vector<std::string>& replies) {
     LocalResponder responder(replies);
-    const auto query = [&](const std::string& sql) {
-        return run_query(responder.base_url(), sql, kStdoutSink);
-    };
+    const auto query = [&](const std::string& sql) { return run_query(responder.base_url(), sql); };
     SchemaRun e;
     CaptureStdout();
     try {
-        truncate_and_fit_table(query, kStdoutSink);
+        truncate_and_fit_table(query);
     } catch (const std::exception&) {
         e.failed = true;
     }
@@ -185,8 +182,7 @@ TEST(TableSchema, AbsentTruncationAnswerIsDropped) {
 TEST(TableSchema, UnreachableQuestDB) {
     const std::string base = questdb_exec_base("127.0.0.254");
     CaptureStdout();
-    truncate_and_fit_table(
-        [&](const std::string& sql) { return run_query(base, sql, kStdoutSink); }, kStdoutSink);
+    truncate_and_fit_table([&](const std::string& sql) { return run_query(base, sql); });
     const std::string output = GetCapturedStdout();
 
     std::vector<std::string> rows;
