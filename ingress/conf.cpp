@@ -22,29 +22,7 @@ bool is_key_text(std::string_view k) {
 }
 
 bool is_known_key(std::string_view k) {
-    static constexpr std::string_view known[] = {"addr",
-                                                 "username",
-                                                 "password",
-                                                 "request_timeout",
-                                                 "request_min_throughput",
-                                                 "retry_timeout",
-                                                 "auto_flush",
-                                                 "auto_flush_bytes",
-                                                 "auto_flush_rows"};
-    for (std::string_view x : known) {
-        if (x == k) return true;
-    }
-    return false;
-}
-
-std::uint64_t parse_number(std::string_view key, std::string_view v, std::uint64_t max) {
-    std::uint64_t n = 0;
-    const auto r = std::from_chars(v.data(), v.data() + v.size(), n);
-    if (v.empty() || r.ec != std::errc() || r.ptr != v.data() + v.size() || n > max) {
-        bad_conf("'" + std::string(key) + "' must be a whole number up to " + std::to_string(max) +
-                 ", not \"" + printable(v) + "\"");
-    }
-    return n;
+    return k == "addr" || k == "username" || k == "password";
 }
 
 // host:port, [v6-address]:port, or a host alone. The host goes into a URL, so anything
@@ -82,12 +60,6 @@ void parse_addr(std::string_view v, SenderConf& conf) {
             bad_conf("addr \"" + printable(v) + "\": port must be a number from 1 to 65535");
         conf.port = *number;
     }
-}
-
-bool parse_switch(std::string_view key, std::string_view v) {
-    if (v == "on") return true;
-    if (v == "off") return false;
-    bad_conf("'" + std::string(key) + "' must be on or off, not \"" + printable(v) + "\"");
 }
 
 }  // namespace
@@ -169,22 +141,6 @@ SenderConf parse_conf(std::string_view text) {
                 conf.password = value;
                 after_password = true;
                 continue;
-            } else if (key == "request_timeout") {
-                conf.request_timeout = std::chrono::milliseconds(parse_number(key, value, 3600000));
-                if (conf.request_timeout.count() == 0) bad_conf("'request_timeout' must not be 0");
-            } else if (key == "request_min_throughput") {
-                conf.request_min_throughput = parse_number(key, value, UINT32_MAX);
-                if (conf.request_min_throughput == 0) {
-                    bad_conf("'request_min_throughput' must not be 0");
-                }
-            } else if (key == "retry_timeout") {
-                conf.retry_timeout = std::chrono::milliseconds(parse_number(key, value, 3600000));
-            } else if (key == "auto_flush") {
-                conf.auto_flush = parse_switch(key, value);
-            } else if (key == "auto_flush_bytes") {
-                conf.auto_flush_bytes = parse_number(key, value, std::size_t{1} << 30);
-            } else if (key == "auto_flush_rows") {
-                conf.auto_flush_rows = parse_number(key, value, UINT32_MAX);
             }
         } catch (const IngressError&) {
             if (!after_password) throw;

@@ -4,11 +4,9 @@
 //   http::addr=host:port;username=u;password=p;
 //
 // Keys: addr (required; port defaults to 9000), username and password (together or not at
-// all), and the optional tuning keys request_timeout (ms, default 30000),
-// request_min_throughput (bytes/s, default 102400; the time-out of one request grows by
-// its size over this rate), retry_timeout (ms, default 10000; 0 disables retries),
-// auto_flush (on|off, default on), auto_flush_bytes (default 4194304) and auto_flush_rows
-// (default off). Inside a value ";;" stands for one ';'. Only the http transport exists.
+// all). Inside a value ";;" stands for one ';'. Only the http transport exists. The tuning
+// of the sender is not part of the text: it keeps the defaults below (a test that needs
+// other values builds the SenderConf itself).
 //
 // Error messages never repeat the password or any text that might be part of it.
 
@@ -27,11 +25,12 @@ struct SenderConf {
     std::string username;
     std::string password;
     std::chrono::milliseconds request_timeout{30000};
+    // The time-out of one request grows by its size over this rate (bytes/s).
     std::uint64_t request_min_throughput = 102400;
+    // How long a failed request is sent again; 0: never.
     std::chrono::milliseconds retry_timeout{10000};
-    bool auto_flush = true;
+    // A request goes out whenever the rows written pass this size.
     std::size_t auto_flush_bytes = 4u << 20;
-    std::size_t auto_flush_rows = 0;  // 0: no limit by row count
 };
 
 // Throws IngressError(config_error).

@@ -10,10 +10,9 @@
 //   });
 //   sender.close();
 //
-// With auto_flush on, the buffer goes out whenever it passes auto_flush_bytes (or
-// auto_flush_rows), so a million rows never sit in one giant buffer. Each request is a
-// transaction of its own in QuestDB: after a failure, rows of earlier requests stay in the
-// table.
+// The buffer goes out whenever it passes auto_flush_bytes, so a million rows never sit in one
+// giant buffer. Each request is a transaction of its own in QuestDB: after a failure, rows of
+// earlier requests stay in the table.
 //
 // After a failed request the sender is spent: every later call throws. The destructor never
 // sends anything: rows not yet sent are dropped, so a sender left by an exception goes away
@@ -21,12 +20,14 @@
 
 #include <cstddef>
 #include <functional>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "ingress/conf.hpp"
 #include "ingress/errors.hpp"
+#include "ingress/http_transport.hpp"
+#include "ingress/line_encoder.hpp"
 #include "ingress/row_shape.hpp"
 #include "ingress/row_writer.hpp"
 #include "ingress/timestamp.hpp"
@@ -37,20 +38,16 @@ class Sender {
   public:
     // Parses the configuration (see conf.hpp) and prepares the connection; nothing is sent
     // before write_rows. Throws IngressError(config_error).
-    static Sender from_conf(std::string_view conf);
-    explicit Sender(const SenderConf& conf);
-
-    Sender(Sender&&) noexcept;
-    Sender& operator=(Sender&&) noexcept;
-    ~Sender();
+    static Sender from_conf(std::string_view conf) { return Sender(parse_conf(conf)); }
+    explicit Sender(const SenderConf& conf) : conf_(conf) { transport_.emplace(conf); }
 
     // Rows of one shape: fill(i, writer) writes the columns of row i (0 <= i < count) and
-    // gives its time. The buffer goes out whenever auto_flush says so, and each request
-    // travels while the rows of the next one are written: a request's failure surfaces at
-    // the next full buffer or at the end, and the rows written since are dropped with it.
-    // Returns once every row was accepted; no rows, no request. When fill throws, the request
-    // in flight is still completed before the exception goes on, and the rows after it stay
-    // unsent.
+    // gives its time. The buffer goes out whenever it passes auto_flush_bytes, and each
+    // request travels while the rows of the next one are written: a request's failure
+    // surfaces at the next full buffer or at the end, and the rows written since are dropped
+    // with it. Returns once every row was accepted; no rows, no request. When fill throws,
+    // the request in flight is still completed before the exception goes on, and the rows
+    // after it stay unsent.
     void write_rows(const RowShape& shape, std::size_t count,
                     const std::function<TimestampNanos(std::size_t, RowWriter&)>& fill);
 
@@ -61,8 +58,13 @@ class Sender {
     void close();
 
   private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    void complete(LineEncoder& sending);
+    void next_request(LineEncoder& sending);
+
+    SenderConf conf_;
+    LineEncoder encoder_;
+    std::optional<HttpTransport> transport_;  // empty once closed
+    std::string failure_;                     // message of the request that failed, if any
 };
 
 }  // namespace ingress

@@ -24,9 +24,9 @@ class QuestDb : public ::testing::Test {
         at_ = *env;
     }
 
-    std::string conf(const std::string& extra = "") const {
+    std::string conf() const {
         return "http::addr=" + at_.host + ":" + at_.port +
-               ";username=brantevika;password=sentinelQT;" + extra;
+               ";username=brantevika;password=sentinelQT;";
     }
 
     json exec(const std::string& sql) const { return questdb_exec(at_, sql); }
@@ -182,7 +182,9 @@ TEST_F(QuestDb, TimestampFieldNamedLikeTheDesignatedColumnWins) {
 
 TEST_F(QuestDb, ManyRowsInSeveralRequests) {
     recreate("ingress_t_many", "i LONG, s VARCHAR, ts TIMESTAMP");
-    auto sender = Sender::from_conf(conf("auto_flush_bytes=1048576;"));
+    SenderConf small_requests = parse_conf(conf());
+    small_requests.auto_flush_bytes = 1 << 20;
+    Sender sender(small_requests);
     constexpr int n = 200000;
     sender.write_rows(RowShape("ingress_t_many", {"i", "s"}), n, [](std::size_t i, RowWriter& row) {
         row.column(0, static_cast<std::int64_t>(i));

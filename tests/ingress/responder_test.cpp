@@ -14,10 +14,22 @@ namespace {
 using namespace ingress;
 using namespace ingress_test;
 using std::chrono::steady_clock;
+using namespace std::chrono_literals;
 
-std::string conf_for(std::uint16_t port, const std::string& extra = "") {
-    return "http::addr=127.0.0.1:" + std::to_string(port) + ";username=brantevika;" +
-           "password=sentinelQT;" + extra;
+// The sender's tuning, which the configuration text leaves at its defaults.
+struct Tuning {
+    std::chrono::milliseconds retry{10000};
+    std::chrono::milliseconds request{30000};
+    std::size_t flush_bytes = 4u << 20;
+};
+
+SenderConf conf_for(std::uint16_t port, Tuning tuning = {}) {
+    SenderConf conf = parse_conf("http::addr=127.0.0.1:" + std::to_string(port) +
+                                 ";username=brantevika;password=sentinelQT;");
+    conf.retry_timeout = tuning.retry;
+    conf.request_timeout = tuning.request;
+    conf.auto_flush_bytes = tuning.flush_bytes;
+    return conf;
 }
 
 // Rows n=0.. at times 1000.., in one write_rows call.
@@ -48,7 +60,7 @@ bool contains(const std::string& text, const std::string& part) {
 
 TEST(Responder, RequestShape) {
     Responder r({});
-    auto s = Sender::from_conf(conf_for(r.port()));
+    Sender s(conf_for(r.port()));
     const RowShape shape("ingress_t", {"a", "b"});
     send_rows(s, shape, {{{1, Text{"x y"}}, TimestampNanos(42)}});
     const auto reqs = r.requests();
@@ -66,7 +78,7 @@ TEST(Responder, RequestShape) {
 
 TEST(Responder, ServerErrorIsRetriedOnce) {
     Responder r({answer(500, R"({"message":"busy"})"), answer(204)});
-    auto s = Sender::from_conf(conf_for(r.port()));
+    Sender s(conf_for(r.port()));
     send_numbered(s, 3);
     const auto reqs = r.requests();
     ASSERT_EQ(reqs.size(), 2u);
@@ -76,7 +88,7 @@ TEST(Responder, ServerErrorIsRetriedOnce) {
 TEST(Responder, PersistentServerErrorGivesUpWithinRetryTimeout) {
     std::vector<Step> script(200, answer(503, R"({"message":"overloaded"})"));
     Responder r(script);
-    auto s = Sender::from_conf(conf_for(r.port(), "retry_timeout=400;"));
+    Sender s(conf_for(r.port(), {.retry = 400ms}));
     const auto [e, seconds] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_EQ(e.code(), ErrorCode::server_flush_error);
     EXPECT_TRUE(contains(e.what(), "HTTP 503")) << e.what();
@@ -90,7 +102,7 @@ TEST(Responder, ClientErrorIsFinalAndCarriesQuestDbsMessage) {
     Responder r({{Step::reply, 400,
                   R"({"code":"invalid","message":"cast error for column x","line":1,)"
                   R"("errorId":"abc-1"})"}});
-    auto s = Sender::from_conf(conf_for(r.port()));
+    Sender s(conf_for(r.port()));
     const auto [e, seconds] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_EQ(e.code(), ErrorCode::server_flush_error);
     EXPECT_TRUE(contains(e.what(), "HTTP 400")) << e.what();
@@ -107,14 +119,14 @@ TEST(Responder, ClientErrorIsFinalAndCarriesQuestDbsMessage) {
 
 TEST(Responder, NonJsonErrorBodyIsShownPrintably) {
     Responder r({answer(404, "no such\x01 endpoint\n")});
-    auto s = Sender::from_conf(conf_for(r.port()));
+    Sender s(conf_for(r.port()));
     const auto [e, _] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_TRUE(contains(e.what(), "HTTP 404: no such\\x01 endpoint")) << e.what();
 }
 
 TEST(Responder, HungRequestTimesOut) {
     Responder r({hang()});
-    auto s = Sender::from_conf(conf_for(r.port(), "request_timeout=300;retry_timeout=0;"));
+    Sender s(conf_for(r.port(), {.retry = 0ms, .request = 300ms}));
     const auto [e, seconds] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_EQ(e.code(), ErrorCode::socket_error);
     EXPECT_TRUE(contains(e.what(), "imed out")) << e.what();
@@ -124,7 +136,7 @@ TEST(Responder, HungRequestTimesOut) {
 
 TEST(Responder, HungThenAnsweredIsRetried) {
     Responder r({hang(), answer(204)});
-    auto s = Sender::from_conf(conf_for(r.port(), "request_timeout=300;retry_timeout=3000;"));
+    Sender s(conf_for(r.port(), {.retry = 3000ms, .request = 300ms}));
     send_numbered(s, 2);
     EXPECT_EQ(r.requests().size(), 2u);
 }
@@ -132,14 +144,14 @@ TEST(Responder, HungThenAnsweredIsRetried) {
 TEST(Responder, ServerGoneMidRequest) {
     {
         Responder r({drop()});
-        auto s = Sender::from_conf(conf_for(r.port(), "retry_timeout=0;"));
+        Sender s(conf_for(r.port(), {.retry = 0ms}));
         const auto [e, _] = expect_failure([&] { send_numbered(s, 1); });
         EXPECT_EQ(e.code(), ErrorCode::socket_error);
         EXPECT_TRUE(contains(e.what(), "127.0.0.1:" + std::to_string(r.port()))) << e.what();
     }
     {
         Responder r({drop(), answer(204)});
-        auto s = Sender::from_conf(conf_for(r.port()));
+        Sender s(conf_for(r.port()));
         send_numbered(s, 1);
         EXPECT_EQ(r.requests().size(), 2u);
     }
@@ -147,7 +159,7 @@ TEST(Responder, ServerGoneMidRequest) {
 
 TEST(Responder, NothingListening) {
     const std::uint16_t port = unused_port();
-    auto s = Sender::from_conf(conf_for(port, "retry_timeout=0;"));
+    Sender s(conf_for(port, {.retry = 0ms}));
     const auto [e, seconds] = expect_failure([&] { send_numbered(s, 1); });
     EXPECT_EQ(e.code(), ErrorCode::socket_error);
     EXPECT_TRUE(contains(e.what(), "cannot reach QuestDB")) << e.what();
@@ -155,7 +167,7 @@ TEST(Responder, NothingListening) {
     EXPECT_LT(seconds, 1.0);
 
     // With retries the refusal is tried again, but never past the retry time-out.
-    auto r = Sender::from_conf(conf_for(port, "retry_timeout=500;"));
+    Sender r(conf_for(port, {.retry = 500ms}));
     const auto [e2, seconds2] = expect_failure([&] { send_numbered(r, 1); });
     EXPECT_EQ(e2.code(), ErrorCode::socket_error);
     EXPECT_TRUE(contains(e2.what(), "attempts")) << e2.what();
@@ -164,7 +176,7 @@ TEST(Responder, NothingListening) {
 
 TEST(Responder, AutoFlushSendsWholeLines) {
     Responder r({});
-    auto s = Sender::from_conf(conf_for(r.port(), "auto_flush_bytes=200;"));
+    Sender s(conf_for(r.port(), {.flush_bytes = 200}));
     send_numbered(s, 100);
     const auto reqs = r.requests();
     EXPECT_GT(reqs.size(), 5u);
@@ -180,11 +192,6 @@ TEST(Responder, AutoFlushSendsWholeLines) {
         expected += "ingress_t n=" + std::to_string(i) + "i " + std::to_string(1000 + i) + "\n";
     }
     EXPECT_EQ(all, expected);
-
-    Responder off({});
-    auto u = Sender::from_conf(conf_for(off.port(), "auto_flush=off;auto_flush_bytes=10;"));
-    send_numbered(u, 50);
-    EXPECT_EQ(off.requests().size(), 1u);
 }
 
 // write_rows sends each full buffer while the next one is written: the same lines in the same
@@ -197,7 +204,7 @@ TEST(Responder, WriteRowsSendsWhileWritingTheNextRequest) {
         return TimestampNanos(1000 + static_cast<std::int64_t>(i));
     };
     Responder r({});
-    auto s = Sender::from_conf(conf_for(r.port(), "auto_flush_rows=10;"));
+    Sender s(conf_for(r.port(), {.flush_bytes = 200}));
     s.write_rows(shape, 25, fill);
     const auto reqs = r.requests();
     ASSERT_EQ(reqs.size(), 3u);
@@ -208,7 +215,7 @@ TEST(Responder, WriteRowsSendsWhileWritingTheNextRequest) {
     EXPECT_EQ(all, expected);
 
     Responder refusing({answer(204), answer(400, R"({"message":"no room"})")});
-    auto t = Sender::from_conf(conf_for(refusing.port(), "auto_flush_rows=10;"));
+    Sender t(conf_for(refusing.port(), {.flush_bytes = 200}));
     const auto [e, _] = expect_failure([&] { t.write_rows(shape, 45, fill); });
     EXPECT_EQ(e.code(), ErrorCode::server_flush_error);
     EXPECT_TRUE(contains(e.what(), "no room")) << e.what();
@@ -217,7 +224,7 @@ TEST(Responder, WriteRowsSendsWhileWritingTheNextRequest) {
     EXPECT_EQ(after.code(), ErrorCode::invalid_api_call);
 
     Responder answering({answer(204), answer(204)});
-    auto u = Sender::from_conf(conf_for(answering.port(), "auto_flush_rows=10;"));
+    Sender u(conf_for(answering.port(), {.flush_bytes = 200}));
     EXPECT_THROW(u.write_rows(shape, 30,
                               [&](std::size_t i, RowWriter& row) {
                                   if (i == 25) throw std::runtime_error("the caller fails");
@@ -239,11 +246,11 @@ TEST(Responder, UnsentRowsAreNeverSentByTheDestructorOrClose) {
     };
     Responder r({});
     {
-        auto s = Sender::from_conf(conf_for(r.port()));
+        Sender s(conf_for(r.port()));
         EXPECT_THROW(s.write_rows(shape, 10, failing_at(5)), std::runtime_error);
     }  // destroyed with 5 rows
     {
-        auto s = Sender::from_conf(conf_for(r.port()));
+        Sender s(conf_for(r.port()));
         EXPECT_THROW(s.write_rows(shape, 10, failing_at(3)), std::runtime_error);
         const auto [e, _] = expect_failure([&] { s.close(); });
         EXPECT_EQ(e.code(), ErrorCode::invalid_api_call);
@@ -253,13 +260,10 @@ TEST(Responder, UnsentRowsAreNeverSentByTheDestructorOrClose) {
     }
     EXPECT_EQ(r.requests().size(), 0u);
     {
-        auto s = Sender::from_conf(conf_for(r.port()));
+        Sender s(conf_for(r.port()));
         send_numbered(s, 2);
         EXPECT_NO_THROW(s.close());
         EXPECT_NO_THROW(s.close());
-        Sender moved = std::move(s);
-        const auto [after, _] = expect_failure([&] { send_numbered(moved, 1); });
-        EXPECT_TRUE(contains(after.what(), "closed")) << after.what();
     }
     EXPECT_EQ(r.requests().size(), 1u);
 }
