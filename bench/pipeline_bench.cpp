@@ -76,7 +76,7 @@ void run_pipeline(benchmark::State& state, const CustomerRows& rows) {
 // The records of the end-to-end benchmark's database: the realistic mix.
 void BM_RecordToLine_Database(benchmark::State& state) {
     const CustomerRows* rows = database_rows();
-    if (rows == nullptr || rows->records.empty()) {
+    if (rows == nullptr || rows->records.size() == 0) {
         state.SkipWithError("set PIPELINE_BENCH_DB=\"host port user password database\"");
         for (auto _ : state) {
         }

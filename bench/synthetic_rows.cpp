@@ -39,9 +39,9 @@ CustomerRows synthetic_rows(std::size_t n, Letters letters) {
 
     std::mt19937 rng(42);
     CustomerRows rows;
-    rows.records.resize(n);
+    rows.records.reserve(n);
     for (std::size_t i = 0; i < n; ++i) {
-        CustomerRecord& r = rows.records[i];
+        CustomerRecord& r = rows.records.emplace_back();
         auto pick = [&](auto& arr) { return arr[rng() % std::size(arr)]; };
         auto text = [&](const std::string& s) { return Value::of_text(rows.texts.keep(s)); };
         auto day = [&](int y0, int span) {

@@ -10,7 +10,6 @@
 
 #include <cstddef>
 #include <cstdlib>
-#include <initializer_list>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -18,23 +17,14 @@
 namespace tessim {
 
 // A growable array of trivially copyable elements with the parts of std::vector's interface
-// this code base uses.
+// the program uses.
 template <typename T>
 class BigArray {
     static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>,
                   "BigArray moves its elements as bytes");
 
   public:
-    using value_type = T;
-    using size_type = std::size_t;
-    using iterator = T*;
-    using const_iterator = const T*;
-
     BigArray() = default;
-    BigArray(std::initializer_list<T> items) {
-        reserve(items.size());
-        for (const T& item : items) push_back(item);
-    }
     ~BigArray() { std::free(data_); }
     BigArray(BigArray&& other) noexcept
         : data_(std::exchange(other.data_, nullptr)),
@@ -56,19 +46,13 @@ class BigArray {
     const T* data() const { return data_; }
     std::size_t size() const { return size_; }
     std::size_t capacity() const { return capacity_; }
-    bool empty() const { return size_ == 0; }
 
     T& operator[](std::size_t i) { return data_[i]; }
     const T& operator[](std::size_t i) const { return data_[i]; }
-    T& front() { return data_[0]; }
-    const T& front() const { return data_[0]; }
-    T& back() { return data_[size_ - 1]; }
-    const T& back() const { return data_[size_ - 1]; }
-
-    iterator begin() { return data_; }
-    iterator end() { return data_ + size_; }
-    const_iterator begin() const { return data_; }
-    const_iterator end() const { return data_ + size_; }
+    T* begin() { return data_; }
+    T* end() { return data_ + size_; }
+    const T* begin() const { return data_; }
+    const T* end() const { return data_ + size_; }
 
     void reserve(std::size_t n) {
         if (n > capacity_) reallocate(n);
@@ -86,15 +70,6 @@ class BigArray {
             return *::new (static_cast<void*>(data_ + size_++)) T(item);
         }
     }
-    void push_back(const T& item) { emplace_back(item); }
-
-    // New elements are value-initialised, as std::vector does.
-    void resize(std::size_t n) {
-        reserve(n);
-        for (std::size_t i = size_; i < n; ++i) ::new (static_cast<void*>(data_ + i)) T();
-        size_ = n;
-    }
-    void clear() { size_ = 0; }
 
   private:
     std::size_t grown_capacity() const {

@@ -128,26 +128,6 @@ std::string as_text(const Value& v) {
     return {};
 }
 
-bool operator==(const Value& a, const Value& b) {
-    if (a.kind_ != b.kind_) return false;
-    switch (a.kind_) {
-        case Kind::null:
-            return true;
-        case Kind::integer:
-        case Kind::instant:
-            return a.u_.integer == b.u_.integer;
-        case Kind::floating:
-            return a.u_.floating == b.u_.floating;
-        case Kind::text:
-        case Kind::decimal:
-            return a.text() == b.text();
-        case Kind::date:
-        case Kind::datetime:
-            return a.u_.packed_time == b.u_.packed_time;
-    }
-    return false;
-}
-
 const char* kind_name(Kind k) {
     switch (k) {
         case Kind::null:

@@ -50,9 +50,6 @@ class Value {
     // Calendar fields of a date or date-time; throws std::logic_error for other kinds.
     CivilTime time() const;
 
-    // Byte-for-byte equality of kind and content (texts compared by bytes, doubles by ==).
-    friend bool operator==(const Value& a, const Value& b);
-
   private:
     static Value of_bytes(Kind kind, std::string_view bytes);
     [[noreturn]] void not_a_time() const;

@@ -8,6 +8,7 @@
 #include "core/fields.hpp"
 #include "tests/discovery/entry_value.hpp"
 #include "tests/support/normalized.hpp"
+#include "tests/support/value_equality.hpp"
 
 namespace tessim {
 namespace {
@@ -95,7 +96,7 @@ TEST(DiscoveryEntry, KeysReadTheirOwnFieldsNotTheFieldsInKeyOrder) {
 
 TEST(DiscoveryList, KeepsQueryOrderAndDuplicates) {
     CustomerRows rows;
-    rows.records = {raw_record(3), raw_record(1), raw_record(3)};
+    for (const std::int64_t id : {3, 1, 3}) rows.records.emplace_back(raw_record(id));
     rows.records[0][nomeCliente] = Value::of_text(rows.texts.keep("Jo\xC3\x83\xC2\xA3o"));
     rows.records[2][nomeCliente] = rows.records[0][nomeCliente];
     DiscoveryList list = build_discovery_list(rows);
@@ -114,7 +115,7 @@ TEST(DiscoveryList, KeepsQueryOrderAndDuplicates) {
 TEST(DiscoveryList, FromConsumedRowsMatchesAndStopsAtABadRecord) {
     auto make = [] {
         CustomerRows rows;
-        rows.records = {raw_record(3), raw_record(1), raw_record(3)};
+        for (const std::int64_t id : {3, 1, 3}) rows.records.emplace_back(raw_record(id));
         rows.records[0][nomeCliente] = Value::of_text(rows.texts.keep("Jo\xC3\x83\xC2\xA3o"));
         rows.records[1][nomeCliente] = Value::of_text(rows.texts.keep("Ana"));
         return rows;
@@ -130,7 +131,7 @@ TEST(DiscoveryList, FromConsumedRowsMatchesAndStopsAtABadRecord) {
     CustomerRows bad = make();
     bad.records[1][diaVencimento] = Value::of_text(bad.texts.keep("dez"));
     EXPECT_THROW(build_discovery_list(std::move(bad)), DatabaseFailure);
-    EXPECT_TRUE(bad.records.empty());
+    EXPECT_EQ(bad.records.size(), 0u);
 }
 
 // A million entries must fit comfortably in memory.

@@ -7,6 +7,7 @@
 #include "tests/discovery/entry_value.hpp"
 #include "tests/source/customer_fixture.hpp"
 #include "tests/source/test_db.hpp"
+#include "tests/support/value_equality.hpp"
 
 namespace tessim {
 namespace {

@@ -9,6 +9,7 @@
 #include "discovery/discovery_list.hpp"
 #include "tests/discovery/entry_value.hpp"
 #include "tests/source/test_db.hpp"
+#include "tests/support/value_equality.hpp"
 
 namespace tessim {
 namespace {
@@ -64,7 +65,7 @@ TEST(GeneratedContracts, AllNormaliseWithTheExpectedShape) {
     {
         CustomerRows gone = std::move(rows);
         consumed = build_discovery_list(std::move(gone));
-        EXPECT_TRUE(gone.records.empty());
+        EXPECT_EQ(gone.records.size(), 0u);
     }
     ASSERT_EQ(consumed.entries.size(), list.entries.size());
     for (std::size_t i = 0; i < list.entries.size(); ++i)

@@ -8,6 +8,7 @@
 
 #include "tests/source/option_files_dir.hpp"
 #include "tests/source/test_db.hpp"
+#include "tests/support/value_equality.hpp"
 
 namespace tessim {
 namespace {

@@ -3,6 +3,7 @@
 #include "tests/support/civil_tm.hpp"
 #include "tests/support/normalized.hpp"
 #include "tests/support/tz_guard.hpp"
+#include "tests/support/value_equality.hpp"
 
 #include <gtest/gtest.h>
 

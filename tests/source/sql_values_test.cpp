@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/failure.hpp"
+#include "tests/support/value_equality.hpp"
 
 namespace tessim {
 namespace {

@@ -1,4 +1,5 @@
 #include "source/value.hpp"
+#include "tests/support/value_equality.hpp"
 
 #include <gtest/gtest.h>
 
