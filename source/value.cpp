@@ -34,6 +34,11 @@ void check_civil(const CivilTime& t) {
     if (!ok) throw std::logic_error("data/hora fora do intervalo representável");
 }
 
+// Out of line, so that making a text value stays small enough to inline.
+[[noreturn]] void too_long() {
+    throw DatabaseFailure(DatabaseFailure::Cause::value, 0, "texto maior que 4 GiB");
+}
+
 constexpr std::size_t kFirstBlock = std::size_t{1} << 20;
 // Large enough that a million contracts' texts take a handful of blocks, small enough that
 // one block never asks for an unreasonable stretch of address space.
@@ -56,8 +61,8 @@ Value Value::of_double(double v) {
 }
 
 Value Value::of_bytes(Kind kind, std::string_view bytes) {
-    if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
-        throw DatabaseFailure(DatabaseFailure::Cause::value, 0, "texto maior que 4 GiB");
+    if (bytes.size() > std::numeric_limits<std::uint32_t>::max()) [[unlikely]]
+        too_long();
     Value r;
     r.kind_ = kind;
     r.size_ = static_cast<std::uint32_t>(bytes.size());
