@@ -8,20 +8,20 @@
 namespace tessim {
 namespace {
 
-namespace lines = tavmolibrary::process_library::lines;
+using tavmolibrary::process_library::Line;
 using tavmolibrary::process_library::report;
 
 Report value_refused(const ValueRefused& refused) {
     switch (refused.by()) {
         case ValueRefused::By::column_type:
-            return report(lines::value_refused_by_type,
+            return report(Line::value_refused_by_type,
                           {refused.contract(), refused.column(), refused.what()});
         case ValueRefused::By::client:
-            return report(lines::value_refused_by_client, {refused.contract(), refused.what()});
+            return report(Line::value_refused_by_client, {refused.contract(), refused.what()});
         case ValueRefused::By::clock:
             break;
     }
-    return report(lines::value_refused_by_clock,
+    return report(Line::value_refused_by_clock,
                   {refused.contract(), refused.column(), refused.what()});
 }
 
@@ -32,29 +32,29 @@ Report report_of(const Failure& failure) {
     const std::string_view why = failure.what();
     switch (failure.branch()) {
         case Branch::command_line:
-            return report(lines::critical_error);
+            return report(Line::critical_error);
         case Branch::unset_field:
-            return report(lines::unset_field, {why});
+            return report(Line::unset_field, {why});
         case Branch::database: {
             const auto& database = static_cast<const DatabaseFailure&>(failure);
             if (database.cause() == DatabaseFailure::Cause::record)
-                return report(lines::database_record, {database.field(), database.contract(), why});
-            return report(lines::database, {why});
+                return report(Line::database_record, {database.field(), database.contract(), why});
+            return report(Line::database, {why});
         }
         case Branch::query_endpoint:
-            return report(lines::query_endpoint, {why});
+            return report(Line::query_endpoint, {why});
         case Branch::value_refused:
             return value_refused(static_cast<const ValueRefused&>(failure));
         case Branch::rows_refused:
-            return report(lines::rows_refused, {why});
+            return report(Line::rows_refused, {why});
         case Branch::hand_over:
-            return report(lines::hand_over, {why});
+            return report(Line::hand_over, {why});
         case Branch::start_up:
-            return report(lines::start_up, {why});
+            return report(Line::start_up, {why});
         case Branch::system:
             break;
     }
-    return report(lines::system, {why});
+    return report(Line::system, {why});
 }
 
 Report report_of_current_exception() {
@@ -67,12 +67,12 @@ Report report_of_current_exception() {
     } catch (const std::system_error& e) {
         return report_of(SystemFailure(e.what()));
     } catch (const std::bad_alloc&) {
-        return report(lines::memory);
+        return report(Line::memory);
     } catch (const std::exception& e) {
         // The message only, never the Run configuration (it holds the MySQL password).
-        return report(lines::internal, {e.what()});
+        return report(Line::internal, {e.what()});
     } catch (...) {
-        return report(lines::internal, {"exceção sem descrição"});
+        return report(Line::internal, {"exceção sem descrição"});
     }
 }
 

@@ -6,7 +6,8 @@
 
 namespace tavmolibrary::process_library {
 
-Report report(const OperatorLine& kind, std::initializer_list<std::string_view> parts) {
+Report report(Line which, std::initializer_list<std::string_view> parts) {
+    const OperatorLine& kind = kOperatorLines[static_cast<std::size_t>(which)];
     std::string line;
     std::string_view text = kind.text;
     const std::string_view* part = parts.begin();

@@ -50,7 +50,7 @@ bool wait_for_dispatch(const DispatchState& state, const StopSignals& stops,
 }  // namespace
 
 TimeoutException::TimeoutException(int limit_seconds)
-    : std::runtime_error(report(lines::timeout, {std::to_string(limit_seconds)}).line) {}
+    : std::runtime_error(report(Line::timeout, {std::to_string(limit_seconds)}).line) {}
 
 runtime_limiter::runtime_limiter(int limit_seconds) : limit_seconds_(limit_seconds) {
     if (limit_seconds <= 0)

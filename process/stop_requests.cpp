@@ -96,13 +96,13 @@ std::string signal_name(int signal) {
 
 void end_interrupted(int signal) {
     // Whatever the worker buffered for standard output is dropped, as a kill would drop it.
-    write_report(report(lines::interrupted, {signal_name(signal)}));
+    write_report(report(Line::interrupted, {signal_name(signal)}));
     ::_exit(128 + signal);
 }
 
 void report_deferred_stop() {
     if (const int signal = deferred_stop(); signal != 0)
-        write_report(report(lines::deferred_stop, {signal_name(signal)}));
+        write_report(report(Line::deferred_stop, {signal_name(signal)}));
 }
 
 }  // namespace tavmolibrary::process_library

@@ -15,9 +15,9 @@
 namespace tessim {
 namespace {
 
+using tavmolibrary::process_library::Line;
 using tavmolibrary::process_library::report;
 using tavmolibrary::process_library::write_report;
-namespace lines = tavmolibrary::process_library::lines;
 
 using CurlHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 
@@ -91,7 +91,7 @@ std::optional<nlohmann::ordered_json> run_query(const std::string& base_url,
     try {
         body = exchange(base_url, sql_query);
     } catch (const QueryEndpointFailure& failure) {
-        write_report(report(lines::exchange_failed, {failure.what()}));
+        write_report(report(Line::exchange_failed, {failure.what()}));
         return std::nullopt;
     }
     return parsed(body);

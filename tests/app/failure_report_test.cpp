@@ -110,13 +110,13 @@ TEST(FailureReport, TheManualListsEveryOperatorLine) {
 }
 
 TEST(OperatorLines, PartsFillTheirPlacesInOrder) {
-    namespace lines = process::lines;
-    EXPECT_EQ(process::report(lines::timeout, {"900"}).line,
+    using process::Line;
+    EXPECT_EQ(process::report(Line::timeout, {"900"}).line,
               "Tempo limite de execução excedido (900 s).");
-    EXPECT_EQ(process::report(lines::interrupted, {"SIGTERM"}).line,
+    EXPECT_EQ(process::report(Line::interrupted, {"SIGTERM"}).line,
               "Execução interrompida por SIGTERM; a tabela não foi alterada.");
-    EXPECT_THROW(process::report(lines::timeout), std::logic_error);
-    EXPECT_THROW(process::report(lines::critical_error, {"a mais"}), std::logic_error);
+    EXPECT_THROW(process::report(Line::timeout), std::logic_error);
+    EXPECT_THROW(process::report(Line::critical_error, {"a mais"}), std::logic_error);
 }
 
 }  // namespace
