@@ -1,5 +1,6 @@
 #include "source/batched_rows.hpp"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -23,15 +24,25 @@ BatchedRows::BatchedRows(MYSQL* conn, MYSQL_RES* res)
     if (mysql_options(conn_, MYSQL_OPT_NONBLOCK, 0) != 0) return;
     const int fd = static_cast<int>(mysql_get_socket(conn_));
     if (fd < 0) return;
+    // Over TLS the connector reads through OpenSSL, which reads the socket as it finds it: a
+    // blocking socket would keep it waiting for the threshold inside the read, past the end
+    // of a result, instead of coming back to our wait.
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0) return;
     const int batch = kBatchBytes;
-    if (setsockopt(fd, SOL_SOCKET, SO_RCVLOWAT, &batch, sizeof batch) != 0) return;
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVLOWAT, &batch, sizeof batch) != 0) {
+        fcntl(fd, F_SETFL, flags);
+        return;
+    }
     socket_ = fd;
+    flags_ = flags;
 }
 
 BatchedRows::~BatchedRows() {
     if (socket_ < 0) return;
     const int one = 1;
     setsockopt(socket_, SOL_SOCKET, SO_RCVLOWAT, &one, sizeof one);
+    fcntl(socket_, F_SETFL, flags_);
 }
 
 MYSQL_ROW BatchedRows::next() {

@@ -22,7 +22,7 @@ class BatchedRows {
     // Takes over waiting for `res`, a result of mysql_use_result on `conn`. When the
     // connector cannot work without blocking, reads the plain blocking way.
     BatchedRows(MYSQL* conn, MYSQL_RES* res);
-    ~BatchedRows();  // the socket's wake-up threshold back to normal
+    ~BatchedRows();  // the socket's wake-up threshold and blocking mode back to normal
     BatchedRows(const BatchedRows&) = delete;
     BatchedRows& operator=(const BatchedRows&) = delete;
 
@@ -38,6 +38,7 @@ class BatchedRows {
     MYSQL* conn_;
     MYSQL_RES* res_;
     int socket_ = -1;  // -1: blocking reads
+    int flags_ = 0;    // the socket's file status flags as found
     int timeout_ms_;
 };
 

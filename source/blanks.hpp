@@ -1,7 +1,9 @@
 #pragma once
 // Blanks around a text the database or an option file gives: spaces, tabs, line breaks,
-// vertical tabs and form feeds, as C's isspace knows them in the "C" locale.
+// vertical tabs and form feeds, as C's isspace knows them in the "C" locale; and names
+// compared as option files compare them.
 
+#include <algorithm>
 #include <string_view>
 
 namespace tessim {
@@ -11,6 +13,13 @@ inline std::string_view trim_blanks(std::string_view s) {
     const std::size_t first = s.find_first_not_of(kBlanks);
     if (first == s.npos) return {};
     return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+}
+
+// Equal but for the case of ASCII letters.
+inline bool same_ignoring_case(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 }  // namespace tessim

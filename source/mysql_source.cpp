@@ -7,6 +7,7 @@
 #include "source/customer_statement.hpp"
 #include "source/option_files.hpp"
 #include "source/sql_values.hpp"
+#include "source/tls_settings.hpp"
 
 namespace tessim {
 namespace {
@@ -59,23 +60,28 @@ unsigned parse_port(std::string_view text) {
 }
 
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings) {
-    return connect_to_mysql(
-        settings, settings.password.empty() ? password_option_files() : std::vector<std::string>{});
+    return connect_to_mysql(settings, client_option_files());
 }
 
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
                                  const std::vector<std::string>& option_files) {
     unsigned port = parse_port(settings.port);
-    // Only an empty argument sends us to the files: with a password on the command line not
-    // one of them is opened, exactly as before they were read at all.
+    const bool password_given = !settings.password.empty();
+    ClientOptions options = read_option_files(option_files, password_given);
     std::string password = settings.password;
-    std::string password_origin;
-    if (password.empty()) {
-        if (auto found = password_from_option_files(option_files)) {
-            password = std::move(found->password);
-            password_origin = ", senha de " + found->file;
-        }
+    std::string context = where(settings);
+    if (options.password) {
+        password = std::move(options.password->password);
+        context += ", senha de " + options.password->file;
     }
+    context += tls_label(options.tls);
+    const auto failed = [&](unsigned code, const std::string& reason) {
+        return DatabaseFailure(DatabaseFailure::Cause::connection, code,
+                               "falha ao conectar ao MySQL (" + context +
+                                   (code != 0 ? ", erro " + std::to_string(code) : std::string()) +
+                                   "): " + reason);
+    };
+
     MysqlConnection conn(mysql_init(nullptr));
     if (!conn)
         throw DatabaseFailure(DatabaseFailure::Cause::connection, 0,
@@ -87,13 +93,13 @@ MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
     // "localhost" would otherwise mean the Unix socket and silently ignore the port.
     unsigned protocol = MYSQL_PROTOCOL_TCP;
     mysql_optionsv(conn.get(), MYSQL_OPT_PROTOCOL, &protocol);
+    if (const std::string problem = apply_tls(conn.get(), options.tls); !problem.empty())
+        throw failed(0, problem);
     if (!mysql_real_connect(conn.get(), settings.host.c_str(), settings.user.c_str(),
-                            password.c_str(), settings.database.c_str(), port, nullptr, 0)) {
-        throw DatabaseFailure(DatabaseFailure::Cause::connection, mysql_errno(conn.get()),
-                              "falha ao conectar ao MySQL (" + where(settings) + password_origin +
-                                  ", erro " + std::to_string(mysql_errno(conn.get())) +
-                                  "): " + mysql_error(conn.get()));
-    }
+                            password.c_str(), settings.database.c_str(), port, nullptr, 0))
+        throw failed(mysql_errno(conn.get()), mysql_error(conn.get()));
+    if (const std::string shortfall = tls_shortfall(conn.get(), options.tls); !shortfall.empty())
+        throw failed(0, shortfall);
     return conn;
 }
 

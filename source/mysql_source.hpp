@@ -39,12 +39,12 @@ struct ConnectionSettings {
 unsigned parse_port(std::string_view text);
 
 // Opens the connection with character set utf8mb4 and collation utf8mb4_general_ci, over
-// TCP to host:port. An empty password is looked up in the MySQL option files
-// (source/option_files.hpp); nothing else is taken from them. Throws DatabaseFailure with the
-// server's error number and text (naming the file that gave the password, if one did).
+// TCP to host:port, with the TLS settings of the MySQL option files (source/option_files.hpp);
+// an empty password is looked up there too; nothing else is taken from them. Throws
+// DatabaseFailure naming host and port, with the server's error number and text (naming the
+// file that gave the password, if one did), or with what TLS lacked.
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings);
-// The same with the option files to read for an empty password (password_option_files()
-// for the one above).
+// The same with the option files to read (client_option_files() for the one above).
 MysqlConnection connect_to_mysql(const ConnectionSettings& settings,
                                  const std::vector<std::string>& option_files);
 

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string_view>
 
 #include "core/failure.hpp"
@@ -35,13 +36,6 @@ constexpr int kMaxIncludeDepth = 10;
 
 bool blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
-
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-        return lower(x) == lower(y);
-    });
 }
 
 bool starts_with_word(std::string_view line, std::string_view word, std::string_view& rest) {
@@ -100,34 +94,39 @@ std::string option_value(std::string_view written) {
     return value;
 }
 
-// The whole file, or nullopt when it does not exist.
-std::optional<std::string> file_text(const std::string& path) {
+// The whole file, or nullopt when it does not exist or, with `skip_unusable`, cannot be used.
+std::optional<std::string> file_text(const std::string& path, bool skip_unusable) {
+    const auto unusable = [&](const std::string& why) -> std::optional<std::string> {
+        if (skip_unusable) return std::nullopt;
+        fail(path, why);
+    };
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-        fail(path, std::string("não pôde ser aberto (") + std::strerror(errno) + ")");
+        return unusable(std::string("não pôde ser aberto (") + std::strerror(errno) + ")");
     }
     const Descriptor closer(fd);
     struct stat info {};
-    if (::fstat(fd, &info) != 0) fail(path, std::strerror(errno));
-    if (S_ISDIR(info.st_mode)) fail(path, "é uma pasta, não um arquivo");
+    if (::fstat(fd, &info) != 0) return unusable(std::strerror(errno));
+    if (S_ISDIR(info.st_mode)) return unusable("é uma pasta, não um arquivo");
     // The mysql client ignores such a file; a password that anyone could have replaced is
     // not one to use, and silently skipping it would only leave a puzzling login failure.
     if (info.st_mode & S_IWOTH)
-        fail(path, "qualquer usuário pode alterá-lo (modo o+w); corrija as permissões");
+        return unusable("qualquer usuário pode alterá-lo (modo o+w); corrija as permissões");
     std::string text;
     if (const int error = read_all(fd, text); error != 0)
-        fail(path, std::string("não pôde ser lido (") + std::strerror(error) + ")");
+        return unusable(std::string("não pôde ser lido (") + std::strerror(error) + ")");
     return text;
 }
 
 class Reader {
   public:
-    std::optional<OptionFilePassword> found;
+    explicit Reader(bool password_given) : password_given_(password_given) {}
+    ClientOptions found;
 
     void read_file(const std::string& path, int depth) {
         if (depth > kMaxIncludeDepth) fail(path, "inclusões aninhadas demais (inclusão circular?)");
-        const std::optional<std::string> text = file_text(path);
+        const std::optional<std::string> text = file_text(path, password_given_);
         if (!text) return;
         bool in_group = false;
         bool in_our_group = false;
@@ -161,18 +160,32 @@ class Reader {
                 continue;
             }
             if (!in_group) fail(path, where() + ": opção antes de qualquer [grupo]");
+            if (!in_our_group) continue;
             const std::size_t equals = line.find('=');
+            const std::string_view name = trim_blanks(line.substr(0, equals));
+            const std::optional<std::string> value =
+                equals == std::string_view::npos
+                    ? std::nullopt
+                    : std::optional(option_value(line.substr(equals + 1)));
             // A bare "password" asks the mysql client to prompt; there is no one to ask here.
-            if (!in_our_group || equals == std::string_view::npos ||
-                !same_ignoring_case(trim_blanks(line.substr(0, equals)), "password"))
+            if (same_ignoring_case(name, "password")) {
+                if (value && !password_given_) found.password = OptionFilePassword{*value, path};
                 continue;
-            found = OptionFilePassword{option_value(line.substr(equals + 1)), path};
+            }
+            try {
+                take_tls_option(found.tls, name, value ? &*value : nullptr);
+            } catch (const std::invalid_argument& e) {
+                fail(path, where() + ": " + e.what());
+            }
         }
     }
 
   private:
+    bool password_given_;
+
     void read_folder(const std::string& folder, const std::string& from, int depth) {
         std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+        if (!dir && password_given_) return;
         if (!dir)
             fail(from, "a pasta incluída " + folder + " não pôde ser lida (" +
                            std::strerror(errno) + ")");
@@ -200,7 +213,7 @@ std::optional<std::string> home_folder() {
 
 }  // namespace
 
-std::vector<std::string> password_option_files() {
+std::vector<std::string> client_option_files() {
     std::vector<std::string> files = {"/etc/my.cnf", "/etc/mysql/my.cnf", kOwnFile};
     if (const auto home = home_folder()) {
         struct stat info {};
@@ -210,9 +223,8 @@ std::vector<std::string> password_option_files() {
     return files;
 }
 
-std::optional<OptionFilePassword> password_from_option_files(
-    const std::vector<std::string>& files) {
-    Reader reader;
+ClientOptions read_option_files(const std::vector<std::string>& files, bool password_given) {
+    Reader reader(password_given);
     for (const std::string& file : files) reader.read_file(file, 0);
     return std::move(reader.found);
 }

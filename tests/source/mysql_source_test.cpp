@@ -3,6 +3,7 @@
 #include "source/mysql_source.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -197,12 +198,12 @@ TEST(MysqlSource, RejectedStatementThrowsQueryError) {
 namespace tessim {
 namespace {
 
-// Every option but the password points somewhere else, so that a connection which took any
-// of them would fail or show it.
+// Every option but the password (and TLS, which the server offers) points somewhere else, so
+// that a connection which took any of them would fail or show it.
 std::string hostile_client_options(const std::string& password) {
     return "[client]\nhost=10.255.255.1\nport=1\nuser=ninguem\ndatabase=nao_existe\n"
            "protocol=socket\nsocket=/nonexistent.sock\ndefault-character-set=latin1\n"
-           "init-command=SET NAMES latin1\nssl-ca=/nonexistent.pem\nconnect-timeout=1\n"
+           "init-command=SET NAMES latin1\nconnect-timeout=1\n"
            "[tessim_clientes]\npassword=" +
            password + "\n";
 }
@@ -242,15 +243,21 @@ TEST(MysqlSource, EmptyPasswordTakesOnlyThePasswordFromOptionFiles) {
     }
 }
 
-TEST(MysqlSource, GivenPasswordOpensNoOptionFile) {
+TEST(MysqlSource, GivenPasswordSkipsOptionFilesThatCannotBeUsed) {
     TESSIM_REQUIRE_MARIADB(server);
     TestDatabase db(server, "cnfarg", {});
     testing::OptionFilesDir dir;
-    // A folder where a file should be fails any reading; a wrong password beside it.
+    // A folder where a file should be, and a file anyone may change (whose mode would stop the
+    // run), are skipped; a wrong password beside them is not taken.
     std::filesystem::create_directories(dir.path() / "unreadable.cnf");
+    const std::string world = dir.write("world.cnf", "[client]\nssl-mode=VERIFY_CA\n");
+    ::chmod(world.c_str(), 0666);
     const std::string wrong = dir.write("wrong.cnf", "[client]\npassword=errada\n");
     EXPECT_NO_THROW(
-        connect_to_mysql(db.settings(), {(dir.path() / "unreadable.cnf").string(), wrong}));
+        connect_to_mysql(db.settings(), {(dir.path() / "unreadable.cnf").string(), world, wrong}));
+    // A line the format does not allow still stops it.
+    const std::string bad = dir.write("bad.cnf", "[client]\nssl-mode=SOMETIMES\n");
+    EXPECT_THROW(connect_to_mysql(db.settings(), {bad}), DatabaseFailure);
 }
 
 }  // namespace

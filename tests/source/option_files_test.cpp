@@ -39,7 +39,7 @@ TEST(OptionFiles, ReadsThePasswordAsTheMysqlClientDoes) {
     };
     for (const Case& c : cases) {
         const std::string file = dir.write("case.cnf", c.text);
-        const auto found = password_from_option_files({file});
+        const auto found = read_option_files({file}, false).password;
         ASSERT_EQ(found.has_value(), c.password.has_value()) << c.text;
         if (found) {
             EXPECT_EQ(found->password, *c.password) << c.text;
@@ -61,20 +61,20 @@ TEST(OptionFiles, LaterFilesAndIncludesWinInReadingOrder) {
     const std::string home = dir.write("home.cnf", "[mysqld]\npassword=server\n");
     const std::string missing = (dir.path() / "nowhere.cnf").string();
 
-    auto found = password_from_option_files({system, missing, own, home});
+    auto found = read_option_files({system, missing, own, home}, false).password;
     ASSERT_TRUE(found);
     EXPECT_EQ(found->password, "own");
     EXPECT_EQ(found->file, own);
 
     // Without the own file, the included folder gave the last one, in name order.
-    found = password_from_option_files({system, home});
+    found = read_option_files({system, home}, false).password;
     ASSERT_TRUE(found);
     EXPECT_EQ(found->password, "from-b");
 
     // The include at its place: what follows it in the including file wins.
     const std::string around =
         dir.write("around.cnf", "[client]\n!include " + a + "\npassword=after\n");
-    EXPECT_EQ(password_from_option_files({around})->password, "after");
+    EXPECT_EQ(read_option_files({around}, false).password->password, "after");
 }
 
 TEST(OptionFiles, AFileThatCannotBeUsedIsNamedAndThePasswordIsNot) {
@@ -96,7 +96,7 @@ TEST(OptionFiles, AFileThatCannotBeUsedIsNamedAndThePasswordIsNot) {
     };
     for (const std::string& file : cases) {
         try {
-            password_from_option_files({file});
+            read_option_files({file}, false).password;
             ADD_FAILURE() << file << ": accepted";
         } catch (const DatabaseFailure& e) {
             const std::string message = e.what();
