@@ -1,9 +1,12 @@
-# The Debian package tessim-clientes_<version>_amd64.deb (scripts/package builds it):
+# The Debian package tessim-clientes_<version>+deb<release>_amd64.deb (scripts/package builds it):
 #   /usr/lib/zabbix/externalscripts/tessim_clientes   the program, stripped
 #   /usr/share/tessim-clientes/                       the Zabbix templates (7.0, 6.0) and their README
 #   /etc/tessim-clientes/my.cnf                        conffile for the MySQL password, no
 #                                                      password in it; root:zabbix 0640
-# Depends comes from the shared libraries the program links (dpkg-shlibdeps).
+# Depends comes from the shared libraries the program links (dpkg-shlibdeps), which differ
+# between Debian releases (libutf8proc2 on 12, libutf8proc3 on 13, ...): a package is built on
+# the release it is for, and says which in its version, 1.0.8+deb12 or 1.0.8+deb13. "+" orders
+# both after a plain 1.0.8, which they replace, and 13's after 12's, as a release upgrade wants.
 
 # The version is the program's own, read from where the program keeps it.
 file(STRINGS ${PROJECT_SOURCE_DIR}/core/constants.hpp tessim_version_line
@@ -11,6 +14,17 @@ file(STRINGS ${PROJECT_SOURCE_DIR}/core/constants.hpp tessim_version_line
 string(REGEX MATCH "[0-9.]+" tessim_version "${tessim_version_line}")
 if(NOT tessim_version)
   message(FATAL_ERROR "VERSION not found in core/constants.hpp")
+endif()
+cmake_host_system_information(RESULT tessim_release
+  QUERY DISTRIB_ID DISTRIB_VERSION_ID DISTRIB_VERSION_CODENAME)
+list(GET tessim_release 0 tessim_distribution)
+list(GET tessim_release 1 tessim_debian)
+list(GET tessim_release 2 tessim_codename)
+# Elsewhere (Debian testing has no release number) the version stays plain, and
+# scripts/package refuses the file.
+set(tessim_package_version ${tessim_version})
+if(tessim_distribution STREQUAL "debian" AND tessim_debian)
+  set(tessim_package_version ${tessim_version}+deb${tessim_debian})
 endif()
 
 set(tessim_share share/tessim-clientes)
@@ -34,7 +48,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/my.cnf DESTINATION /etc/tessim-cli
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tessim-clientes)
-set(CPACK_PACKAGE_VERSION ${tessim_version})
+set(CPACK_PACKAGE_VERSION ${tessim_package_version})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ISP customer-base collector for Zabbix and QuestDB")
