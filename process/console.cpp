@@ -11,11 +11,20 @@
 #include "process/stop_requests.hpp"
 
 namespace tavmolibrary::process_library {
+namespace {
 
-void print_line(std::string_view text) {
+// One write for the text and its line break, so that lines of two threads never interleave.
+std::string with_line_break(std::string_view text) {
     std::string line;
     line.reserve(text.size() + 1);
     line.append(text).push_back('\n');
+    return line;
+}
+
+}  // namespace
+
+void print_line(std::string_view text) {
+    const std::string line = with_line_break(text);
     if (std::fwrite(line.data(), 1, line.size(), stdout) == line.size()) return;
     // The reader left (Zabbix closes its end when it gives up on a check): once the table is
     // being loaded, that is no reason to leave it half loaded. The end of the run still sees
@@ -26,10 +35,7 @@ void print_line(std::string_view text) {
 
 void print_error_line(std::string_view text) noexcept {
     try {
-        std::string line;
-        line.reserve(text.size() + 1);
-        line.append(text).push_back('\n');
-        (void)write_all(STDERR_FILENO, line);
+        (void)write_all(STDERR_FILENO, with_line_break(text));
     } catch (...) {
         // No memory for the line: nothing more can be said.
     }

@@ -20,9 +20,7 @@ Report report(Line which, std::initializer_list<std::string_view> parts) {
     line.append(text);
     for (char& c : line)
         if (c == '\n' || c == '\r') c = ' ';
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\v' ||
-                             line.back() == '\f'))
-        line.pop_back();
+    line.erase(line.find_last_not_of(" \t\v\f") + 1);
     return {std::move(line), kind.stream, kind.status};
 }
 

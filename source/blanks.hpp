@@ -15,11 +15,14 @@ inline std::string_view trim_blanks(std::string_view s) {
     return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
 }
 
+inline char ascii_lower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
 // Equal but for the case of ASCII letters.
 inline bool same_ignoring_case(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
     return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [&](char x, char y) { return lower(x) == lower(y); });
+                      [](char x, char y) { return ascii_lower(x) == ascii_lower(y); });
 }
 
 }  // namespace tessim

@@ -38,6 +38,13 @@ bool blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
+// The mysql client takes an option's name in any case, and '_' for '-'.
+std::string option_key(std::string_view name) {
+    std::string key(name);
+    for (char& c : key) c = c == '_' ? '-' : ascii_lower(c);
+    return key;
+}
+
 bool starts_with_word(std::string_view line, std::string_view word, std::string_view& rest) {
     if (line.substr(0, word.size()) != word || line.size() == word.size() ||
         !blank(line[word.size()]))
@@ -162,18 +169,18 @@ class Reader {
             if (!in_group) fail(path, where() + ": opção antes de qualquer [grupo]");
             if (!in_our_group) continue;
             const std::size_t equals = line.find('=');
-            const std::string_view name = trim_blanks(line.substr(0, equals));
+            const std::string key = option_key(trim_blanks(line.substr(0, equals)));
             const std::optional<std::string> value =
                 equals == std::string_view::npos
                     ? std::nullopt
                     : std::optional(option_value(line.substr(equals + 1)));
             // A bare "password" asks the mysql client to prompt; there is no one to ask here.
-            if (same_ignoring_case(name, "password")) {
+            if (key == "password") {
                 if (value && !password_given_) found.password = OptionFilePassword{*value, path};
                 continue;
             }
             try {
-                take_tls_option(found.tls, name, value ? &*value : nullptr);
+                take_tls_option(found.tls, key, value ? &*value : nullptr);
             } catch (const std::invalid_argument& e) {
                 fail(path, where() + ": " + e.what());
             }

@@ -14,15 +14,15 @@
 //
 // The files are read as the mysql client reads them: lines are trimmed; '#' and ';' start
 // comment lines, and '#' outside quotes ends a value; group names compare without regard to
-// case and option names too; a value may be enclosed in matching quotes; \b \t \n \r \s \\ \'
-// \" are escapes; "!include FILE" and "!includedir DIR" (its *.cnf files in name order) read
-// other files at that point. When several lines give an option, the last one read wins. A file
-// that does not exist is skipped. A file that exists but cannot be read or is world-writable
-// fails the run when the password is to come from the files; when the run was given its
-// password, it is skipped as the mysql client skips it (no setting of it applies, and the
-// default TLS mode still encrypts where the server allows). A line the format does not
-// allow, or a TLS option with a value it cannot take, fails the run either way. Failures
-// name the file (and line), never its content.
+// case, and option names too, with '_' for '-'; a value may be enclosed in matching quotes;
+// \b \t \n \r \s \\ \' \" are escapes; "!include FILE" and "!includedir DIR" (its *.cnf files
+// in name order) read other files at that point. When several lines give an option, the last
+// one read wins. A file that does not exist is skipped. A file that exists but cannot be read
+// or is world-writable fails the run when the password is to come from the files; when the run
+// was given its password, it is skipped as the mysql client skips it (no setting of it
+// applies, and the default TLS mode still encrypts where the server allows). A line the
+// format does not allow, or a TLS option with a value it cannot take, fails the run either
+// way. Failures name the file (and line), never its content.
 
 #include <optional>
 #include <string>

@@ -41,10 +41,7 @@ std::string unreadable(const std::string& path, bool folder) {
 
 }  // namespace
 
-bool take_tls_option(TlsSettings& tls, std::string_view name, const std::string* value) {
-    std::string key(name);
-    for (char& c : key) c = c == '_' ? '-' : c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-
+bool take_tls_option(TlsSettings& tls, std::string_view key, const std::string* value) {
     if (key == "ssl-mode") {
         const std::string& mode = required_value(key, value);
         for (std::size_t i = 0; i < std::size(kModes); ++i)

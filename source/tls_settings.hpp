@@ -34,10 +34,10 @@ struct TlsSettings {
     std::string ca, capath, cert, key, cipher, tls_version;
 };
 
-// Takes the option `name` as written in an option file ('-' and '_' alike, any case) with its
-// value (nullptr for a bare name). False when it is not a TLS option; throws
+// Takes the option `key` (its name in the option files' one spelling: lower case, '-' for
+// '_') with its value (nullptr for a bare name). False when it is not a TLS option; throws
 // std::invalid_argument saying what is wrong with a value it cannot take.
-bool take_tls_option(TlsSettings& tls, std::string_view name, const std::string* value);
+bool take_tls_option(TlsSettings& tls, std::string_view key, const std::string* value);
 
 // Hands the settings to Connector/C, before connecting. Returns what stops the connection
 // from being tried (a named file that cannot be read, a verifying mode without a CA), or the

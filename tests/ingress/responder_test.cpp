@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "ingress/sender.hpp"
@@ -16,19 +17,18 @@ using namespace ingress_test;
 using std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// The sender's tuning, which the configuration text leaves at its defaults.
+// What a case changes of the sender's tuning; the rest keeps the sender's defaults.
 struct Tuning {
-    std::chrono::milliseconds retry{10000};
-    std::chrono::milliseconds request{30000};
-    std::size_t flush_bytes = 4u << 20;
+    std::optional<std::chrono::milliseconds> retry = {}, request = {};
+    std::optional<std::size_t> flush_bytes = {};
 };
 
 SenderConf conf_for(std::uint16_t port, Tuning tuning = {}) {
     SenderConf conf = parse_conf("http::addr=127.0.0.1:" + std::to_string(port) +
                                  ";username=brantevika;password=sentinelQT;");
-    conf.retry_timeout = tuning.retry;
-    conf.request_timeout = tuning.request;
-    conf.auto_flush_bytes = tuning.flush_bytes;
+    conf.retry_timeout = tuning.retry.value_or(conf.retry_timeout);
+    conf.request_timeout = tuning.request.value_or(conf.request_timeout);
+    conf.auto_flush_bytes = tuning.flush_bytes.value_or(conf.auto_flush_bytes);
     return conf;
 }
 
