@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 #include <string_view>
 
 #include "core/failure.hpp"
@@ -179,11 +178,10 @@ class Reader {
                 if (value && !password_given_) found.password = OptionFilePassword{*value, path};
                 continue;
             }
-            try {
-                take_tls_option(found.tls, key, value ? &*value : nullptr);
-            } catch (const std::invalid_argument& e) {
-                fail(path, where() + ": " + e.what());
-            }
+            if (const std::string refused =
+                    take_tls_option(found.tls, key, value ? &*value : nullptr);
+                !refused.empty())
+                fail(path, where() + ": " + refused);
         }
     }
 

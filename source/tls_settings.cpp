@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <stdexcept>
 
 #include "source/blanks.hpp"
 
@@ -26,11 +25,6 @@ SslMode effective_mode(const TlsSettings& tls) {
     return tls.verify_server_cert ? SslMode::verify_identity : tls.mode;
 }
 
-const std::string& required_value(std::string_view name, const std::string* value) {
-    if (value == nullptr) throw std::invalid_argument(std::string(name) + " sem valor");
-    return *value;
-}
-
 // Why `path` cannot be opened for reading, or the empty text.
 std::string unreadable(const std::string& path, bool folder) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
@@ -41,30 +35,30 @@ std::string unreadable(const std::string& path, bool folder) {
 
 }  // namespace
 
-bool take_tls_option(TlsSettings& tls, std::string_view key, const std::string* value) {
+std::string take_tls_option(TlsSettings& tls, std::string_view key, const std::string* value) {
+    const auto no_value = [&] { return std::string(key) + " sem valor"; };
     if (key == "ssl-mode") {
-        const std::string& mode = required_value(key, value);
+        if (value == nullptr) return no_value();
         for (std::size_t i = 0; i < std::size(kModes); ++i)
-            if (same_ignoring_case(mode, kModes[i])) {
+            if (same_ignoring_case(*value, kModes[i])) {
                 tls.mode = static_cast<SslMode>(i);
-                return true;
+                return {};
             }
-        throw std::invalid_argument("ssl-mode '" + mode +
-                                    "' desconhecido (DISABLED, PREFERRED, REQUIRED, VERIFY_CA "
-                                    "ou VERIFY_IDENTITY)");
+        return "ssl-mode '" + *value +
+               "' desconhecido (DISABLED, PREFERRED, REQUIRED, VERIFY_CA ou VERIFY_IDENTITY)";
     }
     if (key == "ssl-verify-server-cert") {
         for (std::string_view yes : {"1", "on", "true"})
             if (value == nullptr || same_ignoring_case(*value, yes)) {
                 tls.verify_server_cert = true;
-                return true;
+                return {};
             }
         for (std::string_view no : {"0", "off", "false"})
             if (same_ignoring_case(*value, no)) {
                 tls.verify_server_cert = false;
-                return true;
+                return {};
             }
-        throw std::invalid_argument("ssl-verify-server-cert '" + *value + "' não é 0 nem 1");
+        return "ssl-verify-server-cert '" + *value + "' não é 0 nem 1";
     }
     const std::pair<std::string_view, std::string*> texts[] = {
         {"ssl-ca", &tls.ca},   {"ssl-capath", &tls.capath}, {"ssl-cert", &tls.cert},
@@ -72,10 +66,11 @@ bool take_tls_option(TlsSettings& tls, std::string_view key, const std::string* 
     };
     for (const auto& [known, field] : texts)
         if (key == known) {
-            *field = required_value(key, value);
-            return true;
+            if (value == nullptr) return no_value();
+            *field = *value;
+            return {};
         }
-    return false;
+    return {};
 }
 
 std::string apply_tls(MYSQL* conn, const TlsSettings& tls) {

@@ -35,9 +35,9 @@ struct TlsSettings {
 };
 
 // Takes the option `key` (its name in the option files' one spelling: lower case, '-' for
-// '_') with its value (nullptr for a bare name). False when it is not a TLS option; throws
-// std::invalid_argument saying what is wrong with a value it cannot take.
-bool take_tls_option(TlsSettings& tls, std::string_view key, const std::string* value);
+// '_') with its value (nullptr for a bare name), when it is a TLS option. Returns what is
+// wrong with a value it cannot take, or the empty text.
+std::string take_tls_option(TlsSettings& tls, std::string_view key, const std::string* value);
 
 // Hands the settings to Connector/C, before connecting. Returns what stops the connection
 // from being tried (a named file that cannot be read, a verifying mode without a CA), or the
