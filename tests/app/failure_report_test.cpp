@@ -109,12 +109,9 @@ TEST(FailureReport, TheManualListsEveryOperatorLine) {
     EXPECT_EQ(listed, in_code);
 }
 
-TEST(OperatorLines, PartsFillTheirPlacesInOrder) {
+// A line given too few or too many parts is the program's own slip, never a line printed short.
+TEST(OperatorLines, PartsMustMatchTheirPlaces) {
     using process::Line;
-    EXPECT_EQ(process::report(Line::timeout, {"900"}).line,
-              "Tempo limite de execução excedido (900 s).");
-    EXPECT_EQ(process::report(Line::interrupted, {"SIGTERM"}).line,
-              "Execução interrompida por SIGTERM; a tabela não foi alterada.");
     EXPECT_THROW(process::report(Line::timeout), std::logic_error);
     EXPECT_THROW(process::report(Line::critical_error, {"a mais"}), std::logic_error);
 }

@@ -45,7 +45,6 @@ TEST(Tls, EachModeAgainstServersWithAndWithoutTls) {
         {plain, mode + "REQUIRED\n", "o servidor não oferece TLS, e ssl-mode=REQUIRED o exige"},
         {tls_only, "[client]\nSSL_Mode = verify_ca" + right_ca, nullptr},
         {tls_only, mode + "VERIFY_CA\nssl-ca=" + other_ca + "\n", "erro 2026"},
-        {plain, mode + "VERIFY_CA" + right_ca, "não oferece TLS, e ssl-mode=VERIFY_CA"},
         {tls_only, mode + "VERIFY_IDENTITY" + right_ca, nullptr},
         {by_other_name, mode + "VERIFY_IDENTITY" + right_ca, "erro 2026"},
         {by_other_name, "[client]\nssl-verify-server-cert" + right_ca, "VERIFY_IDENTITY"},
